@@ -12,7 +12,9 @@ TEST(Isa, ScalarIsAlwaysSupportedAndListedFirst) {
     EXPECT_TRUE(isa_supported(Isa::Scalar));
 }
 
-TEST(Isa, ActiveIsaIsSupported) { EXPECT_TRUE(isa_supported(active_isa())); }
+TEST(Isa, ActiveIsaIsSupported) {
+    EXPECT_TRUE(isa_supported(active_isa()));
+}
 
 #if defined(__x86_64__)
 TEST(Isa, X86HasSse2AndNoNeon) {

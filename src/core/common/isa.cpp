@@ -6,30 +6,40 @@ namespace brelt {
 
 std::string_view isa_name(Isa isa) {
     switch (isa) {
-        case Isa::Scalar: return "scalar";
-        case Isa::Sse2: return "sse2";
-        case Isa::Avx2: return "avx2";
-        case Isa::Neon: return "neon";
+        case Isa::Scalar:
+            return "scalar";
+        case Isa::Sse2:
+            return "sse2";
+        case Isa::Avx2:
+            return "avx2";
+        case Isa::Neon:
+            return "neon";
     }
     return "scalar";
 }
 
 bool isa_supported(Isa isa) {
     switch (isa) {
-        case Isa::Scalar: return true;
+        case Isa::Scalar:
+            return true;
 #if defined(__x86_64__) || defined(_M_X64)
         // SSE2 is part of the x86-64 baseline.
-        case Isa::Sse2: return true;
-        case Isa::Avx2: return __builtin_cpu_supports("avx2");
+        case Isa::Sse2:
+            return true;
+        case Isa::Avx2:
+            return __builtin_cpu_supports("avx2");
 #else
         case Isa::Sse2:
-        case Isa::Avx2: return false;
+        case Isa::Avx2:
+            return false;
 #endif
 #if defined(__aarch64__)
         // Advanced SIMD is part of the AArch64 baseline.
-        case Isa::Neon: return true;
+        case Isa::Neon:
+            return true;
 #else
-        case Isa::Neon: return false;
+        case Isa::Neon:
+            return false;
 #endif
     }
     return false;

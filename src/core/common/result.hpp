@@ -42,7 +42,7 @@ struct Error {
 
 template <class T>
 class [[nodiscard]] Result {
-public:
+  public:
     Result(T value) : state_(std::in_place_index<0>, std::move(value)) {}
     Result(Error error) : state_(std::in_place_index<1>, std::move(error)) {}
 
@@ -75,13 +75,13 @@ public:
         return std::get<1>(std::move(state_));
     }
 
-private:
+  private:
     std::variant<T, Error> state_;
 };
 
 // Result of an operation that yields nothing but may fail.
 class [[nodiscard]] Status {
-public:
+  public:
     Status() = default;
     Status(Error error) : error_(std::move(error)), failed_(true) {}
 
@@ -96,7 +96,7 @@ public:
         return std::move(error_);
     }
 
-private:
+  private:
     Error error_;
     bool failed_ = false;
 };

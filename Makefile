@@ -1,0 +1,80 @@
+# Entry points. Every target that needs the toolchain installs what is missing
+# first, so `make demo` and `make test` work on a fresh machine.
+
+PYTHON ?= $(shell scripts/find-python)
+SYSTEM_PYTHON ?= /usr/bin/python3
+DIST_PACKAGES := /usr/lib/python3/dist-packages
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 20
+
+# One build directory per interpreter (the extension is built against it).
+build_dir = build/$(shell $(1) -c "import sys, hashlib; print('cp%d%d-' % sys.version_info[:2] + hashlib.sha1(sys.executable.encode()).hexdigest()[:8])")
+
+BUILD_DIR := $(call build_dir,$(PYTHON))
+SYSTEM_BUILD_DIR := $(call build_dir,$(SYSTEM_PYTHON))
+ASAN_DIR := build/asan
+FUZZ_DIR := build/fuzz
+BENCH_DIR := build/bench
+
+# pytest and hypothesis come from Debian's packages for every interpreter.
+test_path = $(CURDIR):$(1)/python:$(DIST_PACKAGES)
+
+.PHONY: deps build demo test test-cpp test-python bench fuzz asan format clean
+
+deps:
+	@scripts/install-deps
+
+# configure(build dir, python, extra cmake flags)
+define configure
+	cmake -S . -B $(1) -G Ninja -DCMAKE_BUILD_TYPE=Release -DPython3_EXECUTABLE=$(2) $(3) >/dev/null
+	cmake --build $(1) -j $(JOBS)
+endef
+
+build: deps
+	$(call configure,$(BUILD_DIR),$(PYTHON),)
+
+demo: build
+	PYTHONPATH=$(CURDIR) $(PYTHON) -m brelt.demo
+
+test: deps
+	$(call configure,$(BUILD_DIR),$(PYTHON),-DBRELT_BUILD_TESTS=ON)
+	$(call configure,$(SYSTEM_BUILD_DIR),$(SYSTEM_PYTHON),-DBRELT_BUILD_TESTS=OFF)
+	ctest --test-dir $(BUILD_DIR) --output-on-failure --no-tests=error -j $(JOBS)
+	PYTHONPATH=$(call test_path,$(BUILD_DIR)) $(PYTHON) -m pytest -q tests/python
+	PYTHONPATH=$(call test_path,$(SYSTEM_BUILD_DIR)) $(SYSTEM_PYTHON) -m pytest -q tests/python
+
+bench: deps
+	$(call configure,$(BENCH_DIR),$(PYTHON),-DBRELT_BUILD_TESTS=OFF -DBRELT_BUILD_BENCH=ON)
+	$(BENCH_DIR)/brelt_core_benchmarks --benchmark_min_time=0.5
+
+# Short runs of every fuzz target on a scratch copy of its seed corpus.
+fuzz: deps
+	CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DBRELT_BUILD_EXTENSION=OFF -DBRELT_BUILD_TESTS=OFF -DBRELT_BUILD_FUZZ=ON >/dev/null
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	@set -e; for target in $(FUZZ_DIR)/fuzz_*; do \
+	  name=$${target##*/fuzz_}; corpus=$(FUZZ_DIR)/corpus/$$name; \
+	  mkdir -p $$corpus; cp -r fuzz/corpus/$$name/. $$corpus/ 2>/dev/null || true; \
+	  echo "fuzz: $$name ($(FUZZ_SECONDS) s)"; \
+	  $$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $$corpus 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY' ; \
+	  test $${PIPESTATUS[0]} -eq 0; \
+	done
+
+# The C++ tests and the Python suite with AddressSanitizer and UBSan. The
+# interpreter is not instrumented, so the runtime is preloaded into it, and
+# leaks are not checked (the interpreter keeps memory until exit by design).
+ASAN_RUNTIME = $(shell $(CXX) -print-file-name=libasan.so)
+asan: deps
+	$(call configure,$(ASAN_DIR),$(PYTHON),-DCMAKE_BUILD_TYPE=Debug -DBRELT_SANITIZE=ON -DBRELT_BUILD_TESTS=ON -DBRELT_PACKAGE_DIR=$(CURDIR)/$(ASAN_DIR)/package/brelt)
+	cp brelt/*.py $(ASAN_DIR)/package/brelt/
+	ctest --test-dir $(ASAN_DIR) --output-on-failure --no-tests=error -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  LD_PRELOAD=$(ASAN_RUNTIME) PYTHONMALLOC=malloc \
+	  PYTHONPATH=$(CURDIR)/$(ASAN_DIR)/package:$(ASAN_DIR)/python:$(DIST_PACKAGES) \
+	  $(PYTHON) -m pytest -q -p no:cacheprovider tests/python
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.hpp' | grep -v /generated/)
+
+clean:
+	rm -rf build brelt/_core*.so

@@ -1,0 +1,54 @@
+// Bringing a whole input file into memory: small files are read into an owned
+// buffer, large ones are mapped read-only so they are never copied.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "common/result.hpp"
+
+namespace brelt {
+
+// Files of this many bytes or more are mapped instead of read.
+inline constexpr std::size_t kMapThreshold = 2'097'152;
+
+// A whole file in memory: an owned buffer, or a read-only shared mapping that
+// is unmapped when the object goes. Move-only.
+class InputBytes {
+  public:
+    InputBytes() = default;
+    static InputBytes from_buffer(std::vector<std::uint8_t> buffer);
+    static InputBytes from_mapping(const std::uint8_t* address, std::size_t size);
+
+    InputBytes(InputBytes&& other) noexcept;
+    InputBytes& operator=(InputBytes&& other) noexcept;
+    InputBytes(const InputBytes&) = delete;
+    InputBytes& operator=(const InputBytes&) = delete;
+    ~InputBytes();
+
+    std::span<const std::uint8_t> bytes() const { return {data_, size_}; }
+    const std::uint8_t* data() const { return data_; }
+    std::size_t size() const { return size_; }
+    bool is_mapped() const { return mapped_; }
+
+  private:
+    void release();
+
+    std::vector<std::uint8_t> buffer_;
+    const std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+    bool mapped_ = false;
+};
+
+// Opens `path` read-only and loads it whole. Errors read as the system's text
+// followed by " (os error N)"; a path holding a NUL byte is refused before any
+// system call.
+Result<InputBytes> load_input_file(const std::string& path);
+
+// "<strerror text> (os error N)", the form of every file error.
+std::string os_error_message(int error_number);
+
+}  // namespace brelt

@@ -1,0 +1,70 @@
+// Arguments of the fast-call-with-keywords convention, and their conversion to
+// C++ values by the module's strict rules. In this layer a failed step returns
+// false (or nullopt) with the Python exception already set.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/python.hpp"
+
+namespace brelt::py {
+
+// One callable's parameters: all positional-or-keyword, the first
+// `required_count` required.
+class Signature {
+  public:
+    Signature(const char* function_name, std::initializer_list<const char*> names,
+              std::size_t required_count);
+
+    std::size_t size() const { return names_.size(); }
+    const char* function_name() const { return function_name_; }
+    const char* name(std::size_t index) const { return names_[index]; }
+
+    // Places each argument (borrowed) at its parameter's index of `bound`
+    // (size() entries), nullptr where none was given. TypeError for a missing
+    // required argument, a surplus positional one, an unknown keyword or a
+    // parameter given twice.
+    bool bind(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames, PyObject** bound) const;
+
+    // The same for the classic (args tuple, kwargs dict) convention of tp_new.
+    bool bind_tuple(PyObject* args, PyObject* kwargs, PyObject** bound) const;
+
+  private:
+    bool place_keyword(PyObject* key, PyObject* value, PyObject** bound) const;
+
+    const char* function_name_;
+    std::vector<const char*> names_;
+    std::size_t required_count_;
+};
+
+// A bound argument with what is needed to name it in an error.
+struct Argument {
+    const Signature& signature;
+    std::size_t index;
+    PyObject* object;  // borrowed; nullptr when not given
+
+    bool given() const { return object != nullptr && object != Py_None; }
+    const char* name() const { return signature.name(index); }
+};
+
+// `str` or a subclass, as UTF-8. A str with a lone surrogate cannot be encoded
+// and raises the interpreter's UnicodeEncodeError.
+std::optional<std::string> to_string(const Argument& argument);
+// None (or not given) is nullopt inside the outer optional.
+std::optional<std::optional<std::string>> to_optional_string(const Argument& argument);
+// True/False, and NumPy's boolean scalar; nothing else.
+std::optional<bool> to_bool(const Argument& argument);
+// Any object with __index__ whose value fits 0 .. 2**64-1; OverflowError in
+// the interpreter's wording for a negative or too large value.
+std::optional<std::uint64_t> to_u64(const Argument& argument);
+// A sequence whose items are all str; a str itself is refused with
+// "Can't extract `str` to `Vec`".
+std::optional<std::vector<std::string>> to_string_list(const Argument& argument);
+// `dict` or a subclass, returned borrowed.
+PyObject* to_dict(const Argument& argument);
+
+}  // namespace brelt::py

@@ -1,0 +1,45 @@
+// Error values become Python exceptions here and nowhere else.
+#pragma once
+
+#include "common/result.hpp"
+#include "support/python.hpp"
+
+namespace brelt::py {
+
+// The exception class each ErrorKind stands for.
+PyObject* exception_type(ErrorKind kind);
+
+// Sets the Python exception for `error` and returns nullptr, so callers can
+// write `return raise(error);`.
+PyObject* raise(const Error& error);
+
+// Converts the C++ exception being handled into a Python exception. Called
+// from a catch block at an entry point: nothing thrown may unwind into the
+// interpreter.
+void raise_current_cpp_exception();
+
+// The outer shape of every entry point: runs `body` (which returns a new
+// reference, or nullptr with an exception set) and turns any C++ exception
+// into a Python one.
+template <class Body>
+PyObject* guarded(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        raise_current_cpp_exception();
+        return nullptr;
+    }
+}
+
+// The same for slots that report failure as -1.
+template <class Body>
+int guarded_int(Body&& body) noexcept {
+    try {
+        return body();
+    } catch (...) {
+        raise_current_cpp_exception();
+        return -1;
+    }
+}
+
+}  // namespace brelt::py
