@@ -63,15 +63,17 @@ fuzz: deps
 # The C++ tests and the Python suite with AddressSanitizer and UBSan. The
 # interpreter is not instrumented, so the runtime is preloaded into it, and
 # leaks are not checked (the interpreter keeps memory until exit by design).
-ASAN_RUNTIME = $(shell $(CXX) -print-file-name=libasan.so)
+# libstdc++ is preloaded too, so the sanitizer finds the real __cxa_throw
+# when it starts (the interpreter itself does not link it).
+ASAN_RUNTIME = $(shell $(CXX) -print-file-name=libasan.so) $(shell $(CXX) -print-file-name=libstdc++.so)
 asan: deps
 	$(call configure,$(ASAN_DIR),$(PYTHON),-DCMAKE_BUILD_TYPE=Debug -DBRELT_SANITIZE=ON -DBRELT_BUILD_TESTS=ON -DBRELT_PACKAGE_DIR=$(CURDIR)/$(ASAN_DIR)/package/brelt)
 	cp brelt/*.py $(ASAN_DIR)/package/brelt/
 	ctest --test-dir $(ASAN_DIR) --output-on-failure --no-tests=error -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  LD_PRELOAD=$(ASAN_RUNTIME) PYTHONMALLOC=malloc \
+	  LD_PRELOAD="$(ASAN_RUNTIME)" PYTHONMALLOC=malloc \
 	  PYTHONPATH=$(CURDIR)/$(ASAN_DIR)/package:$(ASAN_DIR)/python:$(DIST_PACKAGES) \
-	  $(PYTHON) -m pytest -q -p no:cacheprovider tests/python
+	  $(PYTHON) -P -m pytest -q -p no:cacheprovider tests/python
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.hpp' | grep -v /generated/)

@@ -124,6 +124,7 @@ def test_lock_is_released_while_the_file_is_opened(tmp_path):
         print(result[0])
     """)
     completed = subprocess.run([sys.executable, "-c", program], capture_output=True, text=True,
-                               timeout=60, env={**os.environ, "PYTHONPATH": os.pathsep.join(sys.path)})
+                               timeout=60, cwd=tmp_path,
+                               env={**os.environ, "PYTHONPATH": os.pathsep.join(sys.path)})
     assert completed.returncode == 0, completed.stderr
     assert completed.stdout == "|\n"
