@@ -1,0 +1,22 @@
+// The decoders behind decode_with. Each decodes a whole stream, appends UTF-8
+// to `out` and returns the number of errors (one U+FFFD each).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "input/encoding/encoding.hpp"
+
+namespace brelt::encoding_detail {
+
+std::size_t decode_utf8(std::span<const std::uint8_t> bytes, std::string& out);
+std::size_t decode_utf16(std::span<const std::uint8_t> bytes, bool big_endian, std::string& out);
+// `encoding` must be one of kFirstSingleByte..kLastSingleByte.
+std::size_t decode_single_byte(Encoding encoding, std::span<const std::uint8_t> bytes,
+                               std::string& out);
+std::size_t decode_x_user_defined(std::span<const std::uint8_t> bytes, std::string& out);
+std::size_t decode_replacement(std::span<const std::uint8_t> bytes, std::string& out);
+
+}  // namespace brelt::encoding_detail
