@@ -1,0 +1,318 @@
+#include "input/utf8_validate.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/isa.hpp"
+
+namespace brelt {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Decodes each code point and checks its value, sharing nothing with the
+// kernels' lead-byte tables.
+bool reference_valid(const std::uint8_t* s, std::size_t n) {
+    static constexpr std::uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
+    std::size_t i = 0;
+    while (i < n) {
+        const std::uint8_t b = s[i];
+        std::size_t length;
+        std::uint32_t cp;
+        if (b < 0x80) {
+            ++i;
+            continue;
+        } else if (b >= 0xC0 && b < 0xE0) {
+            length = 2, cp = b - 0xC0;
+        } else if (b >= 0xE0 && b < 0xF0) {
+            length = 3, cp = b - 0xE0;
+        } else if (b >= 0xF0 && b < 0xF8) {
+            length = 4, cp = b - 0xF0;
+        } else {
+            return false;
+        }
+        if (n - i < length) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            if (s[i + k] < 0x80 || s[i + k] > 0xBF) return false;
+            cp = cp * 64 + (s[i + k] - 0x80);
+        }
+        if (cp < kMinimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += length;
+    }
+    return true;
+}
+
+std::string hex(const std::uint8_t* s, std::size_t n) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (s[i] >= 0x20 && s[i] < 0x7F && s[i] != '\\') {
+            out += static_cast<char>(s[i]);
+        } else {
+            out += {'\\', 'x', kDigits[s[i] >> 4], kDigits[s[i] & 15]};
+        }
+    }
+    return out;
+}
+
+const std::vector<Isa>& isas() {
+    static const std::vector<Isa> all = supported_isas();
+    return all;
+}
+
+::testing::AssertionResult kernels_agree(const std::uint8_t* s, std::size_t n) {
+    const bool expected = reference_valid(s, n);
+    for (Isa isa : isas()) {
+        if (is_valid_utf8_with(isa, s, n) != expected) {
+            return ::testing::AssertionFailure()
+                   << isa_name(isa) << " kernel says " << (expected ? "invalid" : "valid")
+                   << " for " << n << " bytes: " << hex(s, n);
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult kernels_agree(const Bytes& s) {
+    return kernels_agree(s.data(), s.size());
+}
+
+// Hand-checked sequences: they pin down the reference as well as the kernels.
+struct Known {
+    Bytes bytes;
+    bool valid;
+};
+
+const std::vector<Known>& known_sequences() {
+    static const std::vector<Known> known = {
+        {{0x7F}, true},
+        {{0xC2, 0x80}, true},
+        {{0xDF, 0xBF}, true},
+        {{0xE0, 0xA0, 0x80}, true},
+        {{0xED, 0x9F, 0xBF}, true},
+        {{0xEE, 0x80, 0x80}, true},
+        {{0xEF, 0xBF, 0xBF}, true},
+        {{0xF0, 0x90, 0x80, 0x80}, true},
+        {{0xF3, 0xBF, 0xBF, 0xBF}, true},
+        {{0xF4, 0x8F, 0xBF, 0xBF}, true},
+        {{0x80}, false},                          // lone continuation
+        {{0xBF}, false},                          // lone continuation
+        {{0xC0, 0x80}, false},                    // overlong NUL
+        {{0xC1, 0xBF}, false},                    // overlong
+        {{0xC2, 0x41}, false},                    // lead without continuation
+        {{0xC2, 0x80, 0x80}, false},              // one continuation too many
+        {{0xE0, 0x9F, 0xBF}, false},              // overlong 3-byte
+        {{0xED, 0xA0, 0x80}, false},              // surrogate D800
+        {{0xED, 0xBF, 0xBF}, false},              // surrogate DFFF
+        {{0xE1, 0x80, 0xC0}, false},              // third byte not a continuation
+        {{0xF0, 0x8F, 0xBF, 0xBF}, false},        // overlong 4-byte
+        {{0xF4, 0x90, 0x80, 0x80}, false},        // above U+10FFFF
+        {{0xF5, 0x80, 0x80, 0x80}, false},        // lead beyond F4
+        {{0xF1, 0x80, 0x80, 0x7F}, false},        // fourth byte not a continuation
+        {{0xF8, 0x88, 0x80, 0x80, 0x80}, false},  // 5-byte form
+        {{0xFF}, false},
+        {{0xE2, 0x82}, false},        // truncated
+        {{0xF0, 0x9F, 0x98}, false},  // truncated
+    };
+    return known;
+}
+
+TEST(Utf8Validate, EmptyInputIsValid) {
+    for (Isa isa : isas())
+        EXPECT_TRUE(is_valid_utf8_with(isa, nullptr, 0)) << isa_name(isa);
+    EXPECT_TRUE(is_valid_utf8(nullptr, 0));
+}
+
+TEST(Utf8Validate, KnownSequences) {
+    for (const Known& k : known_sequences()) {
+        const std::string shown = hex(k.bytes.data(), k.bytes.size());
+        EXPECT_EQ(reference_valid(k.bytes.data(), k.bytes.size()), k.valid) << shown;
+        for (Isa isa : isas()) {
+            EXPECT_EQ(is_valid_utf8_with(isa, k.bytes.data(), k.bytes.size()), k.valid)
+                << isa_name(isa) << ": " << shown;
+        }
+    }
+}
+
+TEST(Utf8Validate, AllOneAndTwoByteInputs) {
+    for (int a = 0; a < 256; ++a) {
+        const Bytes one = {std::uint8_t(a)};
+        ASSERT_TRUE(kernels_agree(one));
+        for (int b = 0; b < 256; ++b) {
+            const Bytes two = {std::uint8_t(a), std::uint8_t(b)};
+            ASSERT_TRUE(kernels_agree(two));
+        }
+    }
+}
+
+// Every three bytes after a lead-range first byte, alone (so the end of input
+// cuts into them) and across the 32-byte vector and 64-byte block boundaries.
+TEST(Utf8Validate, AllThreeByteInputsFromLeadBytes) {
+    Bytes buffer(96, 'x');
+    for (int a = 0xC0; a < 256; ++a) {
+        for (int b = 0; b < 256; ++b) {
+            for (int c = 0; c < 256; ++c) {
+                const std::uint8_t seq[3] = {std::uint8_t(a), std::uint8_t(b), std::uint8_t(c)};
+                ASSERT_TRUE(kernels_agree(seq, 3));
+                for (std::size_t at : {30, 62}) {
+                    std::copy(seq, seq + 3, buffer.begin() + at);
+                    ASSERT_TRUE(kernels_agree(buffer));
+                    ASSERT_TRUE(kernels_agree(buffer.data(), at + 3));
+                    std::fill(buffer.begin() + at, buffer.begin() + at + 3, 'x');
+                }
+            }
+        }
+    }
+}
+
+TEST(Utf8Validate, FourByteLeadsAgainstEverySecondByte) {
+    static constexpr std::uint8_t kLater[] = {0x00, 0x7F, 0x80, 0x8F, 0x90,
+                                              0x9F, 0xA0, 0xBF, 0xC0, 0xF4};
+    for (int a = 0xE0; a < 256; ++a) {
+        for (int b = 0; b < 256; ++b) {
+            for (std::uint8_t c : kLater) {
+                for (std::uint8_t d : kLater) {
+                    const std::uint8_t seq[5] = {std::uint8_t(a), std::uint8_t(b), c, d, 'x'};
+                    ASSERT_TRUE(kernels_agree(seq, 4));
+                    ASSERT_TRUE(kernels_agree(seq, 5));
+                }
+            }
+        }
+    }
+}
+
+// Each known sequence at every offset of ASCII buffers, so it straddles the
+// 16/32/64-byte block ends and lands in the padded tail of the vector kernels.
+TEST(Utf8Validate, SequencesAtEveryOffset) {
+    for (const Known& k : known_sequences()) {
+        const std::size_t n = k.bytes.size();
+        for (std::size_t at = 0; at <= 130; ++at) {
+            for (std::size_t size : {at + n, at + n + 1, at + n + 7, std::size_t{64},
+                                     std::size_t{128}, std::size_t{150}, std::size_t{200}}) {
+                if (size < at + n) continue;
+                Bytes buffer(size, ',');
+                std::copy(k.bytes.begin(), k.bytes.end(), buffer.begin() + at);
+                for (Isa isa : isas()) {
+                    ASSERT_EQ(is_valid_utf8_with(isa, buffer.data(), size), k.valid)
+                        << isa_name(isa) << " at " << at << " of " << size << ": "
+                        << hex(k.bytes.data(), n);
+                }
+            }
+        }
+    }
+}
+
+// A sequence cut off by the end of input, after ASCII or after other
+// multi-byte text, with the end at every position relative to the blocks.
+TEST(Utf8Validate, TruncatedAtEnd) {
+    const std::vector<Bytes> sequences = {
+        {0xC3, 0xA9}, {0xE2, 0x82, 0xAC}, {0xEF, 0xBF, 0xBF}, {0xF0, 0x9F, 0x98, 0x80}};
+    for (const Bytes& seq : sequences) {
+        for (std::size_t cut = 1; cut < seq.size(); ++cut) {
+            for (std::size_t before = 0; before <= 130; ++before) {
+                for (const Bytes& filler : {Bytes{'a'}, Bytes{0xE4, 0xB8, 0xAD}}) {
+                    Bytes buffer;
+                    while (buffer.size() < before) {
+                        buffer.insert(buffer.end(), filler.begin(), filler.end());
+                    }
+                    buffer.insert(buffer.end(), seq.begin(), seq.begin() + cut);
+                    for (Isa isa : isas()) {
+                        ASSERT_FALSE(is_valid_utf8_with(isa, buffer.data(), buffer.size()))
+                            << isa_name(isa) << ": " << hex(buffer.data(), buffer.size());
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Valid text mixing ASCII, 2-, 3- and 4-byte characters.
+Bytes multilingual_text(std::mt19937& rng, std::size_t size) {
+    static const std::vector<std::string> pieces = {"id,name,city\n",
+                                                    "Zürich",
+                                                    "São Paulo",
+                                                    "Ελληνικά",
+                                                    "Москва",
+                                                    "東京都",
+                                                    "北京",
+                                                    "서울",
+                                                    "😀",
+                                                    "𝄞",
+                                                    "naïve",
+                                                    "\"a,b\"",
+                                                    " ",
+                                                    "\r\n",
+                                                    "0123456789",
+                                                    "ऀक",
+                                                    "\xEF\xBF\xBF",
+                                                    "\xF4\x8F\xBF\xBF"};
+    Bytes text;
+    while (text.size() < size) {
+        const std::string& piece = pieces[rng() % pieces.size()];
+        text.insert(text.end(), piece.begin(), piece.end());
+    }
+    return text;
+}
+
+std::vector<Bytes> mutated_texts() {
+    std::mt19937 rng(20240611);
+    std::vector<Bytes> texts;
+    for (int round = 0; round < 3000; ++round) {
+        Bytes text = multilingual_text(rng, 1 + rng() % 400);
+        const int mutations = rng() % 3;
+        for (int m = 0; m < mutations && !text.empty(); ++m) {
+            const std::size_t at = rng() % text.size();
+            switch (rng() % 4) {
+                case 0:
+                    text[at] = static_cast<std::uint8_t>(rng());
+                    break;
+                case 1:
+                    text.erase(text.begin() + at);
+                    break;
+                case 2:
+                    text.insert(text.begin() + at, static_cast<std::uint8_t>(rng()));
+                    break;
+                case 3:
+                    text.resize(at);
+                    break;
+            }
+        }
+        texts.push_back(std::move(text));
+    }
+    return texts;
+}
+
+TEST(Utf8Validate, UnmutatedMultilingualTextIsValid) {
+    std::mt19937 rng(7);
+    for (std::size_t size : {1, 63, 64, 65, 1000, 100000}) {
+        const Bytes text = multilingual_text(rng, size);
+        for (Isa isa : isas()) {
+            EXPECT_TRUE(is_valid_utf8_with(isa, text.data(), text.size())) << isa_name(isa);
+        }
+    }
+}
+
+TEST(Utf8Validate, RandomMutationsOfMultilingualText) {
+    int invalid = 0;
+    for (const Bytes& text : mutated_texts()) {
+        ASSERT_TRUE(kernels_agree(text));
+        invalid += !reference_valid(text.data(), text.size());
+    }
+    // The mutations must produce both outcomes to test anything.
+    EXPECT_GT(invalid, 500);
+    EXPECT_LT(invalid, 2500);
+}
+
+TEST(Utf8Validate, DispatchAgreesWithScalar) {
+    for (const Bytes& text : mutated_texts()) {
+        ASSERT_EQ(is_valid_utf8(text.data(), text.size()),
+                  is_valid_utf8_with(Isa::Scalar, text.data(), text.size()))
+            << hex(text.data(), text.size());
+    }
+}
+
+}  // namespace
+}  // namespace brelt
