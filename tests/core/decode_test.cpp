@@ -50,7 +50,7 @@ TEST(DecodeToUtf8, Utf16ByteOrderMarks) {
                                          "a\0,\0\xE9\0",
                                          8)),
               "a,é");
-    EXPECT_EQ(decode_ok(std::string_view("\xFE\xFF\0a\0,\x6C\x22", 8)), "a,漢");
+    EXPECT_EQ(decode_ok(std::string_view("\xFE\xFF\0a\0,\x6F\x22", 8)), "a,漢");
     // A surrogate pair: U+1F600.
     EXPECT_EQ(decode_ok(std::string_view("\xFF\xFE\x3D\xD8\x00\xDE", 6)), "\U0001F600");
     // The mark wins over a label.
@@ -62,7 +62,7 @@ TEST(DecodeToUtf8, MalformedUtf16AfterAMarkFails) {
     EXPECT_EQ(decode_failure(std::string_view("\xFF\xFE\x3D\xD8", 4)), "Failed to decode UTF-16LE");
     EXPECT_EQ(decode_failure(std::string_view("\xFF\xFE\x00\xDEx\0", 6)),
               "Failed to decode UTF-16LE");
-    EXPECT_EQ(decode_failure("\xFE\xFF\0a\0"), "Failed to decode UTF-16BE");
+    EXPECT_EQ(decode_failure(std::string_view("\xFE\xFF\0a\0", 5)), "Failed to decode UTF-16BE");
 }
 
 TEST(DecodeToUtf8, ShortInputsHaveNoMark) {
