@@ -52,12 +52,15 @@ fuzz: deps
 	CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DBRELT_BUILD_EXTENSION=OFF -DBRELT_BUILD_TESTS=OFF -DBRELT_BUILD_FUZZ=ON >/dev/null
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
-	@set -e; for target in $(FUZZ_DIR)/fuzz_*; do \
-	  name=$${target##*/fuzz_}; corpus=$(FUZZ_DIR)/corpus/$$name; \
-	  mkdir -p $$corpus; cp -r fuzz/corpus/$$name/. $$corpus/ 2>/dev/null || true; \
-	  echo "fuzz: $$name ($(FUZZ_SECONDS) s)"; \
-	  $$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 $$corpus 2>&1 | grep -E 'stat::number_of_executed_units|ERROR|SUMMARY' ; \
-	  test $${PIPESTATUS[0]} -eq 0; \
+	@for target in $(FUZZ_DIR)/fuzz_*; do \
+	  name=$${target##*/fuzz_}; corpus=$(FUZZ_DIR)/corpus/$$name; log=$(FUZZ_DIR)/$$name.log; \
+	  mkdir -p $$corpus; cp -r fuzz/corpus/$$name/. $$corpus/ 2>/dev/null; \
+	  if $$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	       -artifact_prefix=$(FUZZ_DIR)/ $$corpus >$$log 2>&1; then \
+	    echo "fuzz $$name: $$(grep -o 'number_of_executed_units: [0-9]*' $$log | grep -o '[0-9]*') runs, no failure"; \
+	  else \
+	    tail -n 40 $$log; echo "fuzz $$name: FAILED (log: $$log)"; exit 1; \
+	  fi; \
 	done
 
 # The C++ tests and the Python suite with AddressSanitizer and UBSan. The
