@@ -35,6 +35,10 @@ TEST(DetectDelimiter, TieGoesToTheEarlierCandidate) {
     EXPECT_EQ(detect_delimiter(repeat("a,b;c", 4)), ',');
     EXPECT_EQ(detect_delimiter(repeat("a:b|c", 4)), '|');
     EXPECT_EQ(detect_delimiter(repeat("a;b\tc", 4)), ';');
+    // Equal counts on different lines are a true tie too: summing squared
+    // deviations in line order would round the two spreads differently.
+    EXPECT_EQ(detect_delimiter(";\n\n\n\n:"), ';');
+    EXPECT_EQ(detect_delimiter(":\n\n\n\n;"), ';');
 }
 
 TEST(DetectDelimiter, QuotedCandidatesAreNotCounted) {

@@ -69,23 +69,26 @@ char detect_delimiter(std::string_view text) {
         }
     }
 
-    const double n = static_cast<double>(lines.size());
+    const std::uint64_t n = lines.size();
     char best = kDefaultDelimiter;
     bool have_best = false;
     double best_score = 0.0;
     for (std::size_t k = 0; k < kCandidates; ++k) {
-        std::uint64_t total = 0;
-        for (const auto& line_counts : counts)
+        // The spread is computed exactly in integers, n*sum(c^2) - total^2 =
+        // n^2 * variance, so that candidates with the same counts score the
+        // same bits whatever the order of their lines; summing float squares
+        // would let rounding break a true tie.
+        unsigned __int128 total = 0;
+        unsigned __int128 sum_of_squares = 0;
+        for (const auto& line_counts : counts) {
             total += line_counts[k];
+            sum_of_squares += static_cast<unsigned __int128>(line_counts[k]) * line_counts[k];
+        }
         if (total == 0) continue;
 
-        const double mean = static_cast<double>(total) / n;
-        double squares = 0.0;
-        for (const auto& line_counts : counts) {
-            const double deviation = static_cast<double>(line_counts[k]) - mean;
-            squares += deviation * deviation;
-        }
-        const double sd = std::sqrt(squares / n);
+        const double mean = static_cast<double>(total) / static_cast<double>(n);
+        const unsigned __int128 spread = n * sum_of_squares - total * total;
+        const double sd = std::sqrt(static_cast<double>(spread)) / static_cast<double>(n);
         const double consistency = sd < 0.001 ? 1.0 : 1.0 / (sd + 1.0);
         const double score = mean * consistency;
         // Strictly greater: on a tie the earlier candidate stays.
