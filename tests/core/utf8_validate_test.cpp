@@ -8,43 +8,14 @@
 #include <vector>
 
 #include "common/isa.hpp"
+#include "utf8_reference.hpp"
 
 namespace brelt {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Decodes each code point and checks its value, sharing nothing with the
-// kernels' lead-byte tables.
-bool reference_valid(const std::uint8_t* s, std::size_t n) {
-    static constexpr std::uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    std::size_t i = 0;
-    while (i < n) {
-        const std::uint8_t b = s[i];
-        std::size_t length;
-        std::uint32_t cp;
-        if (b < 0x80) {
-            ++i;
-            continue;
-        } else if (b >= 0xC0 && b < 0xE0) {
-            length = 2, cp = b - 0xC0;
-        } else if (b >= 0xE0 && b < 0xF0) {
-            length = 3, cp = b - 0xE0;
-        } else if (b >= 0xF0 && b < 0xF8) {
-            length = 4, cp = b - 0xF0;
-        } else {
-            return false;
-        }
-        if (n - i < length) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            if (s[i + k] < 0x80 || s[i + k] > 0xBF) return false;
-            cp = cp * 64 + (s[i + k] - 0x80);
-        }
-        if (cp < kMinimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-        i += length;
-    }
-    return true;
-}
+using brelt::testing::reference_valid_utf8;
 
 std::string hex(const std::uint8_t* s, std::size_t n) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -65,7 +36,7 @@ const std::vector<Isa>& isas() {
 }
 
 ::testing::AssertionResult kernels_agree(const std::uint8_t* s, std::size_t n) {
-    const bool expected = reference_valid(s, n);
+    const bool expected = reference_valid_utf8(s, n);
     for (Isa isa : isas()) {
         if (is_valid_utf8_with(isa, s, n) != expected) {
             return ::testing::AssertionFailure()
@@ -129,7 +100,7 @@ TEST(Utf8Validate, EmptyInputIsValid) {
 TEST(Utf8Validate, KnownSequences) {
     for (const Known& k : known_sequences()) {
         const std::string shown = hex(k.bytes.data(), k.bytes.size());
-        EXPECT_EQ(reference_valid(k.bytes.data(), k.bytes.size()), k.valid) << shown;
+        EXPECT_EQ(reference_valid_utf8(k.bytes.data(), k.bytes.size()), k.valid) << shown;
         for (Isa isa : isas()) {
             EXPECT_EQ(is_valid_utf8_with(isa, k.bytes.data(), k.bytes.size()), k.valid)
                 << isa_name(isa) << ": " << shown;
@@ -299,7 +270,7 @@ TEST(Utf8Validate, RandomMutationsOfMultilingualText) {
     int invalid = 0;
     for (const Bytes& text : mutated_texts()) {
         ASSERT_TRUE(kernels_agree(text));
-        invalid += !reference_valid(text.data(), text.size());
+        invalid += !reference_valid_utf8(text.data(), text.size());
     }
     // The mutations must produce both outcomes to test anything.
     EXPECT_GT(invalid, 500);

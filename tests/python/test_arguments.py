@@ -27,26 +27,27 @@ class DictSubclass(dict):
     pass
 
 
+@pytest.mark.parametrize("bind", [bt.bind, bt.bind_tuple], ids=["fastcall", "tuple"])
 class TestBinding:
-    def test_positional_and_keyword(self):
-        assert bt.bind(1) == (1, None, None)
-        assert bt.bind(1, 2, 3) == (1, 2, 3)
-        assert bt.bind(1, c=3) == (1, None, 3)
-        assert bt.bind(c=3, a=1) == (1, None, 3)
+    def test_positional_and_keyword(self, bind):
+        assert bind(1) == (1, None, None)
+        assert bind(1, 2, 3) == (1, 2, 3)
+        assert bind(1, c=3) == (1, None, 3)
+        assert bind(c=3, a=1) == (1, None, 3)
 
-    def test_missing_required_argument_is_named(self):
-        with pytest.raises(TypeError, match=r"bind\(\) missing required argument 'a'"):
-            bt.bind()
+    def test_missing_required_argument_is_named(self, bind):
+        with pytest.raises(TypeError, match=r"bind(_tuple)?\(\) missing required argument 'a'"):
+            bind()
         with pytest.raises(TypeError, match="'a'"):
-            bt.bind(b=2)
+            bind(b=2)
 
-    def test_surplus_unknown_and_duplicate_arguments(self):
+    def test_surplus_unknown_and_duplicate_arguments(self, bind):
         with pytest.raises(TypeError, match=r"takes at most 3 arguments \(4 given\)"):
-            bt.bind(1, 2, 3, 4)
+            bind(1, 2, 3, 4)
         with pytest.raises(TypeError, match="unexpected keyword argument 'd'"):
-            bt.bind(1, d=4)
+            bind(1, d=4)
         with pytest.raises(TypeError, match="multiple values for argument 'a'"):
-            bt.bind(1, a=1)
+            bind(1, a=1)
 
 
 class TestStrings:

@@ -71,15 +71,7 @@ bool Signature::place_keyword(PyObject* key, PyObject* value, PyObject** bound) 
 bool Signature::bind(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
                      PyObject** bound) const {
     const std::size_t positional = static_cast<std::size_t>(PyVectorcall_NARGS(nargs));
-    for (std::size_t i = 0; i < names_.size(); ++i)
-        bound[i] = nullptr;
-    if (positional > names_.size()) {
-        PyErr_Format(PyExc_TypeError, "%s() takes at most %zu argument%s (%zu given)",
-                     function_name_, names_.size(), names_.size() == 1 ? "" : "s", positional);
-        return false;
-    }
-    for (std::size_t i = 0; i < positional; ++i)
-        bound[i] = args[i];
+    if (!place_positional(args, positional, bound)) return false;
     if (kwnames != nullptr) {
         const Py_ssize_t keywords = PyTuple_GET_SIZE(kwnames);
         for (Py_ssize_t k = 0; k < keywords; ++k) {
@@ -88,28 +80,13 @@ bool Signature::bind(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
             }
         }
     }
-    for (std::size_t i = 0; i < required_count_; ++i) {
-        if (bound[i] == nullptr) {
-            PyErr_Format(PyExc_TypeError, "%s() missing required argument '%s' (pos %zu)",
-                         function_name_, names_[i], i + 1);
-            return false;
-        }
-    }
-    return true;
+    return check_required(bound);
 }
 
 bool Signature::bind_tuple(PyObject* args, PyObject* kwargs, PyObject** bound) const {
+    // A tuple's items are contiguous, like the fast-call argument array.
     const std::size_t positional = static_cast<std::size_t>(PyTuple_GET_SIZE(args));
-    for (std::size_t i = 0; i < names_.size(); ++i)
-        bound[i] = nullptr;
-    if (positional > names_.size()) {
-        PyErr_Format(PyExc_TypeError, "%s() takes at most %zu argument%s (%zu given)",
-                     function_name_, names_.size(), names_.size() == 1 ? "" : "s", positional);
-        return false;
-    }
-    for (std::size_t i = 0; i < positional; ++i) {
-        bound[i] = PyTuple_GET_ITEM(args, static_cast<Py_ssize_t>(i));
-    }
+    if (!place_positional(&PyTuple_GET_ITEM(args, 0), positional, bound)) return false;
     if (kwargs != nullptr) {
         PyObject *key, *value;
         Py_ssize_t position = 0;
@@ -117,6 +94,21 @@ bool Signature::bind_tuple(PyObject* args, PyObject* kwargs, PyObject** bound) c
             if (!place_keyword(key, value, bound)) return false;
         }
     }
+    return check_required(bound);
+}
+
+bool Signature::place_positional(PyObject* const* args, std::size_t count, PyObject** bound) const {
+    if (count > names_.size()) {
+        PyErr_Format(PyExc_TypeError, "%s() takes at most %zu argument%s (%zu given)",
+                     function_name_, names_.size(), names_.size() == 1 ? "" : "s", count);
+        return false;
+    }
+    for (std::size_t i = 0; i < names_.size(); ++i)
+        bound[i] = i < count ? args[i] : nullptr;
+    return true;
+}
+
+bool Signature::check_required(PyObject* const* bound) const {
     for (std::size_t i = 0; i < required_count_; ++i) {
         if (bound[i] == nullptr) {
             PyErr_Format(PyExc_TypeError, "%s() missing required argument '%s' (pos %zu)",

@@ -34,7 +34,9 @@ class Signature {
     bool bind_tuple(PyObject* args, PyObject* kwargs, PyObject** bound) const;
 
   private:
+    bool place_positional(PyObject* const* args, std::size_t count, PyObject** bound) const;
     bool place_keyword(PyObject* key, PyObject* value, PyObject** bound) const;
+    bool check_required(PyObject* const* bound) const;
 
     const char* function_name_;
     std::vector<const char*> names_;

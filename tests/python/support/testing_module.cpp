@@ -72,6 +72,19 @@ PyObject* bind(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwn
     });
 }
 
+// bind_tuple(a, b=None, c=None): the same through the (args, kwargs) convention.
+PyObject* bind_tuple(PyObject*, PyObject* args, PyObject* kwargs) {
+    return guarded([&]() -> PyObject* {
+        static const Signature signature("bind_tuple", {"a", "b", "c"}, 1);
+        PyObject* bound[3];
+        if (!signature.bind_tuple(args, kwargs, bound)) return nullptr;
+        for (PyObject*& slot : bound) {
+            if (slot == nullptr) slot = Py_None;
+        }
+        return PyTuple_Pack(3, bound[0], bound[1], bound[2]);
+    });
+}
+
 // raise_error(kind, message): raises through the module's one error table.
 PyObject* raise_error(PyObject*, PyObject* args) {
     int kind;
@@ -107,6 +120,8 @@ PyMethodDef methods[] = {
      nullptr},
     {"convert_dict", FASTCALL(one_argument<convert_dict>), METH_FASTCALL | METH_KEYWORDS, nullptr},
     {"bind", FASTCALL(bind), METH_FASTCALL | METH_KEYWORDS, nullptr},
+    {"bind_tuple", reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(bind_tuple)),
+     METH_VARARGS | METH_KEYWORDS, nullptr},
     {"raise_error", raise_error, METH_VARARGS, nullptr},
     {"throw_cpp", throw_cpp, METH_VARARGS, nullptr},
     {nullptr, nullptr, 0, nullptr},
