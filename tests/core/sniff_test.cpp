@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -75,46 +74,6 @@ TEST(DelimiterSampleLines, DropsAFinalEmptyLineAndASecondCarriageReturn) {
     EXPECT_EQ(delimiter_sample_lines("a\n\n\n"), (Lines{"a", ""}));
     EXPECT_EQ(delimiter_sample_lines("a\r\r\nb\r"), (Lines{"a", "b\r"}));
     EXPECT_EQ(delimiter_sample_lines("a\r\r\n"), (Lines{"a\r"}));
-}
-
-// The sample is defined as "split, keep 20, join with LF, split again";
-// delimiter_sample_lines computes it without the join. Check the shortcut
-// against the literal definition on random texts made of the bytes that matter.
-std::vector<std::string> split_lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            lines.push_back(text.substr(start));
-            break;
-        }
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
-TEST(DelimiterSampleLines, MatchesJoiningAndSplittingAgain) {
-    std::mt19937 random(7);
-    const char alphabet[] = {'a', ',', '\r', '\n', '\n'};
-    for (int round = 0; round < 20000; ++round) {
-        std::string text(random() % 60, ' ');
-        for (char& c : text)
-            c = alphabet[random() % sizeof alphabet];
-        std::vector<std::string> first = split_lines(text);
-        if (first.size() > kSniffLineLimit) first.resize(kSniffLineLimit);
-        std::string joined;
-        for (std::size_t i = 0; i < first.size(); ++i)
-            joined += (i ? "\n" : "") + first[i];
-        std::vector<std::string> expected = split_lines(joined);
-
-        auto actual = delimiter_sample_lines(text);
-        ASSERT_EQ(std::vector<std::string>(actual.begin(), actual.end()), expected)
-            << "text: " << ::testing::PrintToString(text);
-    }
 }
 
 }  // namespace
