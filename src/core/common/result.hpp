@@ -79,26 +79,4 @@ class [[nodiscard]] Result {
     std::variant<T, Error> state_;
 };
 
-// Result of an operation that yields nothing but may fail.
-class [[nodiscard]] Status {
-  public:
-    Status() = default;
-    Status(Error error) : error_(std::move(error)), failed_(true) {}
-
-    bool ok() const { return !failed_; }
-    explicit operator bool() const { return ok(); }
-    const Error& error() const& {
-        assert(failed_);
-        return error_;
-    }
-    Error&& error() && {
-        assert(failed_);
-        return std::move(error_);
-    }
-
-  private:
-    Error error_;
-    bool failed_ = false;
-};
-
 }  // namespace brelt

@@ -31,15 +31,4 @@ PyObject* guarded(Body&& body) noexcept {
     }
 }
 
-// The same for slots that report failure as -1.
-template <class Body>
-int guarded_int(Body&& body) noexcept {
-    try {
-        return body();
-    } catch (...) {
-        raise_current_cpp_exception();
-        return -1;
-    }
-}
-
 }  // namespace brelt::py
