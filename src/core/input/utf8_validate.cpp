@@ -8,14 +8,7 @@ namespace brelt {
 namespace utf8 {
 
 bool validate_scalar(const std::uint8_t* data, std::size_t size) {
-    const std::uint8_t* p = data;
-    const std::uint8_t* const end = data + size;
-    while (true) {
-        p = skip_ascii_words(p, end);
-        if (p == end) return true;
-        p = validate_non_ascii_run(p, end);
-        if (p == nullptr) return false;
-    }
+    return validate_runs<skip_ascii_words>(data, size);
 }
 
 }  // namespace utf8

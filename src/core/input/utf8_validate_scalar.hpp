@@ -81,4 +81,18 @@ inline const std::uint8_t* validate_non_ascii_run(const std::uint8_t* p, const s
     return p;
 }
 
+// The shared driver: alternate between skipping ASCII (with the kernel's own
+// skip) and checking the multi-byte run that stopped it.
+template <const std::uint8_t* (*SkipAscii)(const std::uint8_t*, const std::uint8_t*)>
+bool validate_runs(const std::uint8_t* data, std::size_t size) {
+    const std::uint8_t* p = data;
+    const std::uint8_t* const end = data + size;
+    while (true) {
+        p = SkipAscii(p, end);
+        if (p == end) return true;
+        p = validate_non_ascii_run(p, end);
+        if (p == nullptr) return false;
+    }
+}
+
 }  // namespace brelt::utf8

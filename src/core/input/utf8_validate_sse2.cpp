@@ -48,14 +48,7 @@ const std::uint8_t* skip_ascii_sse2(const std::uint8_t* p, const std::uint8_t* e
 }  // namespace
 
 bool validate_sse2(const std::uint8_t* data, std::size_t size) {
-    const std::uint8_t* p = data;
-    const std::uint8_t* const end = data + size;
-    while (true) {
-        p = skip_ascii_sse2(p, end);
-        if (p == end) return true;
-        p = validate_non_ascii_run(p, end);
-        if (p == nullptr) return false;
-    }
+    return validate_runs<skip_ascii_sse2>(data, size);
 }
 
 }  // namespace brelt::utf8
