@@ -1,0 +1,221 @@
+#include "table/parse_table.hpp"
+
+#include <cstring>
+#include <new>
+
+#include "input/encoding/encoding.hpp"
+#include "tokenizer/csv_tokenizer.hpp"
+
+namespace brelt {
+
+namespace {
+
+constexpr std::string_view kParseErrorPrefix = "CSV parse error: ";
+
+Error parse_error(std::string detail) {
+    return Error(ErrorKind::Value, std::string(kParseErrorPrefix) + detail);
+}
+
+std::string name_from_bytes(std::string_view bytes) {
+    std::string name;
+    // Invalid UTF-8 becomes U+FFFD; the UTF-8 decoder cannot fail otherwise.
+    (void)decode_with(Encoding::Utf8,
+                      {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}, name);
+    return name;
+}
+
+}  // namespace
+
+// Appends records to a table under construction, checking the limits that
+// its offsets and counts impose before anything is written past them.
+class TableBuilder {
+public:
+    TableBuilder(std::size_t input_size, const TableLimits& limits)
+        : table_(new ParsedTable()), limits_(limits) {
+        table_->text_.reserve(input_size);
+    }
+    ~TableBuilder() {
+        if (table_ != nullptr) table_->release();
+    }
+
+    void set_column_names(std::vector<std::string> names) {
+        table_->column_names_ = std::move(names);
+    }
+
+    // Every field of the record, or the selected ones (an empty field for
+    // each selected index the record lacks).
+    Result<bool> add_row(const RawRecord& record, const std::vector<std::size_t>* selection,
+                         std::uint64_t record_number) {
+        const std::size_t count = selection != nullptr ? selection->size() : record.field_count();
+        if (count > limits_.max_row_fields) {
+            return parse_error("record " + std::to_string(record_number) + " has " +
+                               std::to_string(count) + " fields, more than the " +
+                               std::to_string(limits_.max_row_fields) + " a row can hold");
+        }
+        ParsedTable& table = *table_;
+        if (table.rows_.size() >= limits_.max_table_rows) {
+            return parse_error("more than " + std::to_string(limits_.max_table_rows) +
+                               " rows, more than a table can hold");
+        }
+        if (table.spans_.size() + count > limits_.max_fields) {
+            return parse_error("more than " + std::to_string(limits_.max_fields) +
+                               " fields in all, more than a table can hold");
+        }
+        // The record's bytes bound its stored text unless a column is selected twice.
+        const std::size_t bound =
+            selection == nullptr ? record.bytes.size() : selected_size(record, *selection);
+        if (table.text_.size() + bound > limits_.max_text_bytes &&
+            table.text_.size() + stored_size(record, selection) > limits_.max_text_bytes) {
+            return parse_error("the text of the fields exceeds " +
+                               std::to_string(limits_.max_text_bytes) +
+                               " bytes, more than a table can hold");
+        }
+        table.text_.reserve_extra(bound);
+        table.spans_.reserve_extra(count);
+        table.rows_.push_back(
+            {static_cast<std::uint32_t>(table.spans_.size()), static_cast<std::uint16_t>(count)});
+        if (selection == nullptr) {
+            for (const RecordSpan& span : record.spans) append_field(record, span);
+        } else {
+            for (const std::size_t index : *selection) {
+                if (index < record.field_count()) {
+                    append_field(record, record.spans[index]);
+                } else {
+                    const auto end = static_cast<std::uint32_t>(table.text_.size());
+                    table.spans_.push_unchecked({end, end});
+                }
+            }
+        }
+        return true;
+    }
+
+    TableRef finish() { return TableRef::adopt(std::exchange(table_, nullptr)); }
+
+private:
+    // Room has been reserved for the field's text and span.
+    void append_field(const RawRecord& record, const RecordSpan& span) {
+        ParsedTable& table = *table_;
+        const std::size_t length = span.end - span.start;
+        const auto start = static_cast<std::uint32_t>(table.text_.size());
+        std::memcpy(table.text_.spare(), record.bytes.data() + span.start, length);
+        table.text_.commit(length);
+        table.spans_.push_unchecked({start, static_cast<std::uint32_t>(start + length)});
+    }
+
+    static std::size_t selected_size(const RawRecord& record,
+                                     const std::vector<std::size_t>& selection) {
+        std::size_t total = 0;
+        for (const std::size_t index : selection) {
+            if (index < record.field_count()) total += record.field(index).size();
+        }
+        return total;
+    }
+    static std::size_t stored_size(const RawRecord& record,
+                                   const std::vector<std::size_t>* selection) {
+        if (selection != nullptr) return selected_size(record, *selection);
+        std::size_t total = 0;
+        for (const RecordSpan& span : record.spans) total += span.end - span.start;
+        return total;
+    }
+
+    ParsedTable* table_;
+    TableLimits limits_;
+};
+
+namespace {
+
+// Header indices for the requested names, first match each, in request order.
+std::vector<std::size_t> select_columns(const std::vector<std::string>& header_names,
+                                        const std::vector<std::string>& requested,
+                                        std::vector<std::string>& selected_names) {
+    std::vector<std::size_t> selection;
+    for (const std::string& name : requested) {
+        for (std::size_t i = 0; i < header_names.size(); ++i) {
+            if (header_names[i] == name) {
+                selection.push_back(i);
+                selected_names.push_back(header_names[i]);
+                break;
+            }
+        }
+    }
+    return selection;
+}
+
+Result<ParseResult> parse_whole(std::span<const std::uint8_t> input, const TableOptions& options,
+                                const TableLimits& limits) {
+    TokenizerOptions tokenizer_options;
+    tokenizer_options.delimiter = options.delimiter;
+    tokenizer_options.quote = '"';
+    tokenizer_options.has_headers = options.has_header;
+    tokenizer_options.flexible = !options.strict;
+    tokenizer_options.chunk_size = options.chunk_size;
+    tokenizer_options.isa = options.isa;
+    CsvTokenizer tokenizer(input, tokenizer_options);
+
+    std::vector<std::string> header_names;
+    if (options.has_header) {
+        if (Result<bool> headers = tokenizer.ensure_headers(); !headers) {
+            return parse_error(std::move(headers).error().message);
+        }
+        const RawRecord& header = tokenizer.header_record();
+        for (std::size_t i = 0; i < header.field_count(); ++i) {
+            header_names.push_back(name_from_bytes(header.field(i)));
+        }
+    }
+
+    TableBuilder builder(input.size(), limits);
+    std::vector<std::size_t> selection;
+    if (options.columns) {
+        std::vector<std::string> selected_names;
+        selection = select_columns(header_names, *options.columns, selected_names);
+        builder.set_column_names(std::move(selected_names));
+    } else {
+        builder.set_column_names(std::move(header_names));
+    }
+    const std::vector<std::size_t>* selected = options.columns ? &selection : nullptr;
+
+    RawRecord record;
+    std::uint64_t skipped = 0;
+    std::uint64_t stored = 0;
+    for (;;) {
+        if (Result<bool> headers = tokenizer.ensure_headers(); !headers) {
+            return parse_error(std::move(headers).error().message);
+        }
+        const RawRecord* current = &record;
+        if (tokenizer.reemit_first()) {
+            // No header line: the first record read is the first data record.
+            current = &tokenizer.header_record();
+            tokenizer.clear_reemit_first();
+        } else {
+            Result<ReadOutcome> outcome = tokenizer.read_record(record);
+            if (!outcome) return parse_error(std::move(outcome).error().message);
+            if (*outcome == ReadOutcome::EndOfInput) break;
+        }
+        // A record is read before it is skipped or found beyond max_rows, so
+        // its field count is checked either way.
+        if (skipped < options.skip_rows) {
+            ++skipped;
+            continue;
+        }
+        if (options.max_rows && stored >= *options.max_rows) break;
+        if (Result<bool> added = builder.add_row(*current, selected, skipped + stored + 1);
+            !added) {
+            return std::move(added).error();
+        }
+        ++stored;
+    }
+    return ParseResult{builder.finish(), stored};
+}
+
+}  // namespace
+
+Result<ParseResult> parse_table(std::span<const std::uint8_t> input, const TableOptions& options,
+                                const TableLimits& limits) {
+    try {
+        return parse_whole(input, options, limits);
+    } catch (const std::bad_alloc&) {
+        return Error(ErrorKind::Memory, "alloc");
+    }
+}
+
+}  // namespace brelt

@@ -1,0 +1,52 @@
+// parse_table: runs the tokenizer over a whole in-memory buffer and packs the
+// selected fields of every record into one ParsedTable.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "common/isa.hpp"
+#include "common/result.hpp"
+#include "table/parsed_table.hpp"
+
+namespace brelt {
+
+struct TableOptions {
+    std::uint8_t delimiter = ',';
+    bool has_header = true;
+    std::uint64_t skip_rows = 0;  // data records dropped before storing
+    std::optional<std::uint64_t> max_rows;
+    // Header names to keep, in this order; a name is matched to the first
+    // header field equal to it, may be asked for twice, and is skipped when
+    // nothing matches. Without a header nothing matches.
+    std::optional<std::vector<std::string>> columns;
+    // Every record must have as many fields as the first one.
+    bool strict = false;
+    Isa isa = active_isa();
+    std::size_t chunk_size = 8192;
+};
+
+// What the 32-bit offsets and 16-bit field counts of a table can address.
+// Tests lower them to exercise the checks cheaply.
+struct TableLimits {
+    std::uint64_t max_text_bytes = 0xFFFFFFFFULL;  // below 4 GiB
+    std::uint64_t max_fields = 0xFFFFFFFFULL;      // below 2^32
+    std::uint64_t max_row_fields = 0xFFFF;
+    std::uint64_t max_table_rows = 0xFFFFFFFFULL;  // rows are numbered in 32 bits
+};
+
+struct ParseResult {
+    TableRef table;
+    std::uint64_t rows = 0;
+};
+
+// Errors are ErrorKind::Value, with a message beginning "CSV parse error: ",
+// or ErrorKind::Memory when memory runs out. `input` need not outlive the call.
+Result<ParseResult> parse_table(std::span<const std::uint8_t> input, const TableOptions& options,
+                                const TableLimits& limits = {});
+
+}  // namespace brelt

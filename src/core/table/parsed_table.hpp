@@ -1,0 +1,101 @@
+// The result of one parse: the text of every stored field in one buffer, a
+// 32-bit span per field and an entry per row. Immutable once built and shared
+// by an atomic reference count, so rows handed to Python can point into it
+// with nothing but a table pointer and a row number.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "common/growable_array.hpp"
+
+namespace brelt {
+
+struct FieldSpan {
+    std::uint32_t start;  // byte offsets into the table's text
+    std::uint32_t end;
+};
+
+struct RowEntry {
+    std::uint32_t first;  // index of the row's first FieldSpan
+    std::uint16_t count;  // fields in the row
+};
+
+static_assert(sizeof(FieldSpan) == 8 && sizeof(RowEntry) == 8);
+
+class ParsedTable {
+public:
+    std::size_t row_count() const { return rows_.size(); }
+    std::size_t field_count(std::size_t row) const { return rows_[row].count; }
+    // Requires column < field_count(row).
+    std::string_view field(std::size_t row, std::size_t column) const {
+        const FieldSpan span = spans_[rows_[row].first + column];
+        return {reinterpret_cast<const char*>(text_.data()) + span.start, span.end - span.start};
+    }
+    const std::vector<std::string>& column_names() const { return column_names_; }
+
+    std::size_t text_size() const { return text_.size(); }
+    std::size_t total_fields() const { return spans_.size(); }
+    // Bytes held by the table's buffers, for memory accounting.
+    std::size_t allocated_bytes() const {
+        return text_.capacity() + spans_.capacity() * sizeof(FieldSpan) +
+               rows_.capacity() * sizeof(RowEntry);
+    }
+
+    // Reference counting; the builder hands out the first reference.
+    void retain() const { references_.fetch_add(1, std::memory_order_relaxed); }
+    void release() const {
+        if (references_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
+    }
+
+private:
+    friend class TableBuilder;
+    ParsedTable() = default;
+    ~ParsedTable() = default;
+
+    GrowableArray<std::uint8_t> text_;
+    GrowableArray<FieldSpan> spans_;
+    GrowableArray<RowEntry> rows_;
+    std::vector<std::string> column_names_;
+    mutable std::atomic<std::uint64_t> references_{1};
+};
+
+// An owning reference to a ParsedTable.
+class TableRef {
+public:
+    TableRef() = default;
+    // Takes over a reference the caller already holds.
+    static TableRef adopt(const ParsedTable* table) {
+        TableRef ref;
+        ref.table_ = table;
+        return ref;
+    }
+    TableRef(const TableRef& other) : table_(other.table_) {
+        if (table_ != nullptr) table_->retain();
+    }
+    TableRef(TableRef&& other) noexcept : table_(std::exchange(other.table_, nullptr)) {}
+    TableRef& operator=(TableRef other) noexcept {
+        std::swap(table_, other.table_);
+        return *this;
+    }
+    ~TableRef() {
+        if (table_ != nullptr) table_->release();
+    }
+
+    const ParsedTable* get() const { return table_; }
+    const ParsedTable& operator*() const { return *table_; }
+    const ParsedTable* operator->() const { return table_; }
+    explicit operator bool() const { return table_ != nullptr; }
+    // Hands the reference to the caller, who must release() it.
+    const ParsedTable* detach() { return std::exchange(table_, nullptr); }
+
+private:
+    const ParsedTable* table_ = nullptr;
+};
+
+}  // namespace brelt

@@ -1,0 +1,166 @@
+#include "tokenizer/csv_tokenizer.hpp"
+
+#include <algorithm>
+
+namespace brelt {
+
+namespace {
+
+constexpr std::uint8_t kLineFeed = '\n';
+constexpr std::uint8_t kCarriageReturn = '\r';
+
+}  // namespace
+
+CsvTokenizer::CsvTokenizer(std::span<const std::uint8_t> input, const TokenizerOptions& options)
+    : input_(input.data()),
+      input_size_(input.size()),
+      options_(options),
+      kernels_(&scan_kernels_for(options.isa)),
+      reemit_first_(!options.has_headers) {
+    if (options_.chunk_size == 0) options_.chunk_size = 1;
+}
+
+Result<bool> CsvTokenizer::ensure_headers() {
+    if (headers_read_) return true;
+    if (position_ == 0 && input_size_ >= 3 && input_[0] == 0xEF && input_[1] == 0xBB &&
+        input_[2] == 0xBF) {
+        position_ = 3;
+    }
+    // headers_read_ is still false, so the field count is not checked here.
+    Result<ReadOutcome> first = read_record(header_record_);
+    if (!first) return std::move(first).error();
+    if (*first == ReadOutcome::EndOfInput) reemit_first_ = false;
+    headers_read_ = true;
+    return true;
+}
+
+// Ends the record at a line end or at the end of input. A CR just before the
+// line end is part of the terminator, but only when it lies inside the last
+// field: after `"a\r",` the CR belongs to the previous (quoted) field and stays.
+void CsvTokenizer::end_record(RawRecord& record, std::uint64_t field_start) {
+    if (record.bytes.size() > field_start && record.bytes.back() == kCarriageReturn) {
+        record.bytes.pop_back();
+    }
+    record.spans.push_back({field_start, record.bytes.size()});
+    at_record_start_ = true;
+    quote_state_ = QuoteState::Unquoted;
+}
+
+bool CsvTokenizer::after_quote(RawRecord& record, std::uint64_t& field_start) {
+    const std::uint8_t byte = input_[position_];
+    if (byte == options_.quote) {
+        // A doubled quote stands for one quote; the quoted stretch goes on.
+        record.bytes.push_back(options_.quote);
+        ++position_;
+        quote_state_ = QuoteState::InQuotes;
+        return false;
+    }
+    if (byte == options_.delimiter) {
+        record.spans.push_back({field_start, record.bytes.size()});
+        field_start = record.bytes.size();
+        ++position_;
+        quote_state_ = QuoteState::Unquoted;
+        return false;
+    }
+    const bool crlf = byte == kCarriageReturn && position_ + 1 < input_size_ &&
+                      input_[position_ + 1] == kLineFeed;
+    if (crlf || byte == kLineFeed) {
+        record.spans.push_back({field_start, record.bytes.size()});
+        position_ += crlf ? 2 : 1;
+        at_record_start_ = true;
+        quote_state_ = QuoteState::Unquoted;
+        return true;
+    }
+    // Text after a closing quote joins the same field: `"ab"cd` is `abcd`.
+    // The byte is read again in the unquoted state.
+    quote_state_ = QuoteState::Unquoted;
+    return false;
+}
+
+Result<ReadOutcome> CsvTokenizer::read_record(RawRecord& record) {
+    const std::uint64_t record_start = reemit_first_ ? 0 : position_;
+    record.clear();
+    // Where the current field begins in record.bytes.
+    std::uint64_t field_start = 0;
+    for (;;) {
+        if (position_ >= window_end_) {
+            window_end_ = std::min<std::uint64_t>(position_ + options_.chunk_size, input_size_);
+            if (position_ >= window_end_) {
+                if (at_record_start_) return ReadOutcome::EndOfInput;
+                // An unterminated last line (or quote) ends the record.
+                end_record(record, field_start);
+                break;
+            }
+        }
+        if (at_record_start_) {
+            // Lines of nothing but CR and LF bytes hold no record.
+            while (position_ < window_end_ &&
+                   (input_[position_] == kLineFeed || input_[position_] == kCarriageReturn)) {
+                ++position_;
+            }
+            if (position_ == window_end_) continue;
+            at_record_start_ = false;
+        }
+        const std::uint8_t* const here = input_ + position_;
+        const std::size_t available = static_cast<std::size_t>(window_end_ - position_);
+        if (quote_state_ == QuoteState::Unquoted) {
+            // A delimiter that is also the quote byte only ever delimits.
+            if (*here == options_.quote && options_.quote != options_.delimiter) {
+                quote_state_ = QuoteState::InQuotes;
+                ++position_;
+                continue;
+            }
+            const UnquotedScan scan{here, available, options_.delimiter, options_.quote,
+                                    record.bytes.size()};
+            const std::size_t stop = kernels_->scan_unquoted(scan, field_start, record.spans);
+            // The stretch goes to the record in one copy, delimiters and all.
+            record.bytes.append(here, stop);
+            if (stop == available) {
+                position_ = window_end_;
+                continue;
+            }
+            position_ += stop + 1;
+            if (here[stop] == kLineFeed) {
+                end_record(record, field_start);
+                break;
+            }
+            // A quote inside an unquoted field is malformed. It is treated
+            // like one at the field's start: it opens a quoted stretch that
+            // joins the same field, and neither it nor its closing quote is
+            // kept, while the bytes before it are: `ab"c,d"e` is `abc,de`.
+            // Field and record boundaries are those of the quoted stretch.
+            quote_state_ = QuoteState::InQuotes;
+        } else if (quote_state_ == QuoteState::InQuotes) {
+            // Delimiters, CR and LF are plain field bytes here.
+            const std::size_t quote = kernels_->find_byte(here, available, options_.quote);
+            record.bytes.append(here, quote);
+            if (quote == available) {
+                position_ = window_end_;
+                continue;
+            }
+            position_ += quote + 1;
+            quote_state_ = QuoteState::AfterQuote;
+        } else if (after_quote(record, field_start)) {
+            break;
+        }
+    }
+
+    ++records_read_;
+    if (!options_.flexible && headers_read_ &&
+        record.spans.size() != header_record_.spans.size()) {
+        return Error(ErrorKind::Value, field_count_error(record_start, record.spans.size()));
+    }
+    return ReadOutcome::Record;
+}
+
+std::string CsvTokenizer::field_count_error(std::uint64_t record_start, std::size_t found) const {
+    // Data records are numbered from 1; the header line is not counted.
+    std::uint64_t index = records_read_;
+    if (options_.has_headers && index > 0) --index;
+    return "CSV error: record " + std::to_string(index) + " (byte: " +
+           std::to_string(record_start) + "): found record with " + std::to_string(found) +
+           " fields, but the previous record has " +
+           std::to_string(header_record_.spans.size()) + " fields";
+}
+
+}  // namespace brelt

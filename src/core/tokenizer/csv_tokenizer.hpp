@@ -1,0 +1,90 @@
+// The CSV record tokenizer: a resumable state machine that splits bytes into
+// records and fields, one record per call.
+//
+// Dialect: a one-byte delimiter; a quote byte (always '"' in this library)
+// that opens and closes quoted stretches, inside which a doubled quote stands
+// for one quote; records end at LF or CR LF; lines made only of CR and LF
+// bytes are skipped; a UTF-8 byte-order mark is skipped at the very start.
+// Malformed quoting is never an error (see read_record).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "common/isa.hpp"
+#include "common/result.hpp"
+#include "tokenizer/raw_record.hpp"
+#include "tokenizer/scan.hpp"
+
+namespace brelt {
+
+enum class QuoteState : std::uint8_t {
+    Unquoted = 0,
+    InQuotes = 1,
+    AfterQuote = 2,  // just after a closing quote
+};
+
+struct TokenizerOptions {
+    std::uint8_t delimiter = ',';
+    std::uint8_t quote = '"';
+    bool has_headers = true;
+    // When false, every record must have as many fields as the first one.
+    bool flexible = true;
+    // How much input one scanning window covers; any size gives the same
+    // records. Tests shrink it to put window edges everywhere.
+    std::size_t chunk_size = 8192;
+    Isa isa = active_isa();
+};
+
+enum class ReadOutcome : std::uint8_t { Record, EndOfInput };
+
+class CsvTokenizer {
+public:
+    // `input` is only read, and must outlive the tokenizer.
+    CsvTokenizer(std::span<const std::uint8_t> input, const TokenizerOptions& options);
+
+    // First call only: skips a byte-order mark and reads the first record
+    // into header_record(). Fails only under a broken invariant.
+    Result<bool> ensure_headers();
+
+    // Reads the next record into `record` (cleared first). The only error is
+    // a field count that differs from the first record's when not flexible.
+    Result<ReadOutcome> read_record(RawRecord& record);
+
+    const RawRecord& header_record() const { return header_record_; }
+    std::size_t expected_field_count() const { return header_record_.field_count(); }
+    // Set while the first record, read as header_record(), still has to be
+    // handed out as the first data record (no header line).
+    bool reemit_first() const { return reemit_first_; }
+    void clear_reemit_first() { reemit_first_ = false; }
+
+    std::uint64_t byte_position() const { return position_; }
+    std::uint64_t records_read() const { return records_read_; }
+
+private:
+    std::string field_count_error(std::uint64_t record_start, std::size_t found) const;
+    // Handles a byte after a closing quote; returns true when the record ended.
+    bool after_quote(RawRecord& record, std::uint64_t& field_start);
+    void end_record(RawRecord& record, std::uint64_t field_start);
+
+    const std::uint8_t* input_;
+    std::uint64_t input_size_;
+    TokenizerOptions options_;
+    const ScanKernels* kernels_;
+
+    QuoteState quote_state_ = QuoteState::Unquoted;
+    bool at_record_start_ = true;
+    // The current window is input_[position_, window_end_); position_ is also
+    // the count of bytes consumed so far.
+    std::uint64_t position_ = 0;
+    std::uint64_t window_end_ = 0;
+    std::uint64_t records_read_ = 0;
+
+    RawRecord header_record_;
+    bool headers_read_ = false;
+    bool reemit_first_;
+};
+
+}  // namespace brelt

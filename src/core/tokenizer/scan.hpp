@@ -1,0 +1,51 @@
+// The byte searches behind the tokenizer, one set per instruction set. Every
+// set finds exactly the same positions; only the speed differs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/isa.hpp"
+#include "tokenizer/raw_record.hpp"
+
+namespace brelt {
+
+struct UnquotedScan {
+    const std::uint8_t* data;  // the stretch to scan
+    std::size_t size;
+    std::uint8_t delimiter;
+    std::uint8_t quote;
+    // Offset in the record's bytes that data[0] will land at once the
+    // stretch is copied; field spans are pushed relative to it.
+    std::uint64_t record_offset;
+};
+
+struct ScanKernels {
+    // Scans an unquoted stretch for the delimiter, LF and the quote. Every
+    // delimiter before the first LF or quote ends a field: the span
+    // (field_start, its offset) is pushed and field_start moves past it.
+    // Returns the offset of the first LF or quote, or scan.size if none.
+    // When the delimiter is LF or the quote itself, the byte counts as a
+    // delimiter here.
+    std::size_t (*scan_unquoted)(const UnquotedScan& scan, std::uint64_t& field_start,
+                                 GrowableArray<RecordSpan>& spans);
+    // Offset of the first `byte` in data[0, size), or size if none.
+    std::size_t (*find_byte)(const std::uint8_t* data, std::size_t size, std::uint8_t byte);
+};
+
+// The kernels for `isa`; an instruction set this processor can't run falls
+// back to the scalar kernels.
+const ScanKernels& scan_kernels_for(Isa isa);
+
+namespace scan {
+extern const ScanKernels kScalar;
+#if defined(__x86_64__) || defined(_M_X64)
+extern const ScanKernels kSse2;
+extern const ScanKernels kAvx2;
+#endif
+#if defined(__aarch64__)
+extern const ScanKernels kNeon;
+#endif
+}  // namespace scan
+
+}  // namespace brelt

@@ -1,0 +1,137 @@
+// The vector scans, written once against a small vector interface and
+// compiled per instruction set (scan_sse2.cpp, scan_avx2.cpp, scan_neon.cpp).
+// A vector type V provides:
+//   kWidth          bytes per register
+//   kBitsPerByte    bits per input byte in a mask (1 for movemask, 4 for the
+//                   Arm narrowing shift); only the highest of them may be set
+//   Reg splat(b), load(p), load_aligned(p), equal(a, b), either(a, b)
+//   uint64_t mask(r)   bit kBitsPerByte*i + kBitsPerByte-1 set for byte i
+//   bool any(r)        whether any byte of a compare result is set
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+
+#include "tokenizer/scan.hpp"
+
+namespace brelt::scan {
+
+inline std::size_t scan_unquoted_bytes(const UnquotedScan& scan, std::size_t from,
+                                       std::uint64_t& field_start,
+                                       GrowableArray<RecordSpan>& spans) {
+    for (std::size_t k = from; k < scan.size; ++k) {
+        const std::uint8_t byte = scan.data[k];
+        // The delimiter wins over LF and the quote when they are the same byte.
+        if (byte == scan.delimiter) {
+            spans.push_back({field_start, scan.record_offset + k});
+            field_start = scan.record_offset + k + 1;
+        } else if (byte == '\n' || byte == scan.quote) {
+            return k;
+        }
+    }
+    return scan.size;
+}
+
+template <class V>
+std::size_t scan_unquoted(const UnquotedScan& scan, std::uint64_t& field_start,
+                          GrowableArray<RecordSpan>& spans) {
+    const auto delimiter = V::splat(scan.delimiter);
+    const auto line_feed = V::splat('\n');
+    const auto quote = V::splat(scan.quote);
+    const std::uint8_t* data = scan.data;
+    std::size_t i = 0;
+    for (; i + V::kWidth <= scan.size; i += V::kWidth) {
+        const auto block = V::load(data + i);
+        const std::uint64_t delimiters = V::mask(V::equal(block, delimiter));
+        // LF and quote hits stop the scan, unless the delimiter is that byte.
+        const std::uint64_t stops =
+            V::mask(V::either(V::equal(block, line_feed), V::equal(block, quote))) & ~delimiters;
+        if ((delimiters | stops) == 0) continue;
+        // Only the delimiters below the first stop belong to this stretch:
+        // (stop & -stop) - 1 keeps exactly the bits below the lowest stop bit.
+        std::uint64_t fields = stops == 0 ? delimiters : delimiters & ((stops & (0 - stops)) - 1);
+        if (fields != 0) {
+            spans.reserve_extra(V::kWidth);
+            do {
+                const std::uint64_t k =
+                    i + static_cast<unsigned>(std::countr_zero(fields)) / V::kBitsPerByte;
+                spans.push_unchecked({field_start, scan.record_offset + k});
+                field_start = scan.record_offset + k + 1;
+                fields &= fields - 1;
+            } while (fields != 0);
+        }
+        if (stops != 0) return i + static_cast<unsigned>(std::countr_zero(stops)) / V::kBitsPerByte;
+    }
+    return scan_unquoted_bytes(scan, i, field_start, spans);
+}
+
+// Bytes one at a time up to a multiple of 4, then 4 per step.
+inline std::size_t find_byte_short(const std::uint8_t* data, std::size_t size, std::uint8_t byte) {
+    std::size_t i = 0;
+    for (; i < size % 4; ++i) {
+        if (data[i] == byte) return i;
+    }
+    for (; i < size; i += 4) {
+        if (data[i] == byte) return i;
+        if (data[i + 1] == byte) return i + 1;
+        if (data[i + 2] == byte) return i + 2;
+        if (data[i + 3] == byte) return i + 3;
+    }
+    return size;
+}
+
+template <class V>
+std::size_t first_hit(std::uint64_t mask) {
+    return static_cast<unsigned>(std::countr_zero(mask)) / V::kBitsPerByte;
+}
+
+template <class V>
+std::size_t find_byte(const std::uint8_t* data, std::size_t size, std::uint8_t byte) {
+    if (size < V::kWidth) return find_byte_short(data, size, byte);
+    const auto needle = V::splat(byte);
+    if (const std::uint64_t hits = V::mask(V::equal(V::load(data), needle)); hits != 0) {
+        return first_hit<V>(hits);
+    }
+    const std::uint8_t* const end = data + size;
+    // Continue from the next aligned address; the bytes it revisits held no match.
+    const auto address = reinterpret_cast<std::uintptr_t>(data);
+    const std::uint8_t* block = data + (V::kWidth - address % V::kWidth);
+    // Four registers per step; one reduction tells whether any of them matched.
+    while (end - block >= static_cast<std::ptrdiff_t>(4 * V::kWidth)) {
+        const auto a = V::equal(V::load_aligned(block), needle);
+        const auto b = V::equal(V::load_aligned(block + V::kWidth), needle);
+        const auto c = V::equal(V::load_aligned(block + 2 * V::kWidth), needle);
+        const auto d = V::equal(V::load_aligned(block + 3 * V::kWidth), needle);
+        if (V::any(V::either(V::either(a, b), V::either(c, d)))) {
+            const std::size_t base = static_cast<std::size_t>(block - data);
+            if (const std::uint64_t m = V::mask(a); m != 0) return base + first_hit<V>(m);
+            if (const std::uint64_t m = V::mask(b); m != 0) return base + V::kWidth + first_hit<V>(m);
+            if (const std::uint64_t m = V::mask(c); m != 0) {
+                return base + 2 * V::kWidth + first_hit<V>(m);
+            }
+            return base + 3 * V::kWidth + first_hit<V>(V::mask(d));
+        }
+        block += 4 * V::kWidth;
+    }
+    for (; end - block >= static_cast<std::ptrdiff_t>(V::kWidth); block += V::kWidth) {
+        if (const std::uint64_t m = V::mask(V::equal(V::load_aligned(block), needle)); m != 0) {
+            return static_cast<std::size_t>(block - data) + first_hit<V>(m);
+        }
+    }
+    if (block < end) {
+        // One load ending exactly at the end; the overlap was already searched.
+        const std::uint8_t* last = end - V::kWidth;
+        if (const std::uint64_t m = V::mask(V::equal(V::load(last), needle)); m != 0) {
+            return static_cast<std::size_t>(last - data) + first_hit<V>(m);
+        }
+    }
+    return size;
+}
+
+template <class V>
+constexpr ScanKernels kernels_for_vector() {
+    return ScanKernels{&scan_unquoted<V>, &find_byte<V>};
+}
+
+}  // namespace brelt::scan
