@@ -4,17 +4,22 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <type_traits>
 #include <utility>
 
+#include "common/buffer_memory.hpp"
+
 namespace brelt {
 
 template <class T>
 class GrowableArray {
     static_assert(std::is_trivially_copyable_v<T>);
+    // Capacities are rounded in bytes; a power-of-two element size divides them.
+    static_assert((sizeof(T) & (sizeof(T) - 1)) == 0);
 
 public:
     GrowableArray() = default;
@@ -26,14 +31,14 @@ public:
           capacity_(std::exchange(other.capacity_, 0)) {}
     GrowableArray& operator=(GrowableArray&& other) noexcept {
         if (this != &other) {
-            std::free(data_);
+            buffer_free(data_, capacity_ * sizeof(T));
             data_ = std::exchange(other.data_, nullptr);
             size_ = std::exchange(other.size_, 0);
             capacity_ = std::exchange(other.capacity_, 0);
         }
         return *this;
     }
-    ~GrowableArray() { std::free(data_); }
+    ~GrowableArray() { buffer_free(data_, capacity_ * sizeof(T)); }
 
     T* data() { return data_; }
     const T* data() const { return data_; }
@@ -49,15 +54,18 @@ public:
     // Keeps the storage for the next use.
     void clear() { size_ = 0; }
     void pop_back() { --size_; }
-    void truncate(std::size_t size) { size_ = size; }
+    // Within capacity only: for callers that wrote through data() directly.
+    void set_size(std::size_t size) { size_ = size; }
 
     // Throws std::bad_alloc when memory runs out.
     void reserve(std::size_t capacity) {
         if (capacity <= capacity_) return;
-        T* grown = static_cast<T*>(std::realloc(data_, capacity * sizeof(T)));
+        if (capacity > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+        const std::size_t bytes = buffer_capacity_for(capacity * sizeof(T));
+        void* grown = buffer_reallocate(data_, capacity_ * sizeof(T), size_ * sizeof(T), bytes);
         if (grown == nullptr) throw std::bad_alloc();
-        data_ = grown;
-        capacity_ = capacity;
+        data_ = static_cast<T*>(grown);
+        capacity_ = bytes / sizeof(T);
     }
 
     // Room for `count` more elements; growth doubles so appends stay amortised O(1).

@@ -10,6 +10,8 @@ namespace brelt {
 
 namespace {
 
+constexpr std::ptrdiff_t kCopyWidth = 16;
+constexpr std::uint64_t kSampleRows = 1024;
 constexpr std::string_view kParseErrorPrefix = "CSV parse error: ";
 
 Error parse_error(std::string detail) {
@@ -63,44 +65,91 @@ public:
         }
         // The record's bytes bound its stored text unless a column is selected twice.
         const std::size_t bound =
-            selection == nullptr ? record.bytes.size() : selected_size(record, *selection);
+            selection == nullptr ? record.size() : selected_size(record, *selection);
         if (table.text_.size() + bound > limits_.max_text_bytes &&
             table.text_.size() + stored_size(record, selection) > limits_.max_text_bytes) {
             return parse_error("the text of the fields exceeds " +
                                std::to_string(limits_.max_text_bytes) +
                                " bytes, more than a table can hold");
         }
-        table.text_.reserve_extra(bound);
+        // The slack lets append_field move short fields in one fixed-size copy.
+        table.text_.reserve_extra(bound + kCopyWidth);
         table.spans_.reserve_extra(count);
         table.rows_.push_back(
             {static_cast<std::uint32_t>(table.spans_.size()), static_cast<std::uint16_t>(count)});
+        FieldWriter writer(table, record);
         if (selection == nullptr) {
-            for (const RecordSpan& span : record.spans) append_field(record, span);
+            for (const RecordSpan& span : record.spans) writer.append(span);
         } else {
             for (const std::size_t index : *selection) {
                 if (index < record.field_count()) {
-                    append_field(record, record.spans[index]);
+                    writer.append(record.spans[index]);
                 } else {
-                    const auto end = static_cast<std::uint32_t>(table.text_.size());
-                    table.spans_.push_unchecked({end, end});
+                    writer.append_empty();
                 }
             }
         }
+        writer.finish(table);
         return true;
+    }
+
+    // Once a sample of rows is in, reserve for the whole input at the same
+    // density, so the arrays are not regrown (and copied) as they fill up.
+    // Large arrays are mapped, so reserving more than is used costs nothing.
+    void reserve_for_input(std::uint64_t consumed, std::uint64_t input_size) {
+        ParsedTable& table = *table_;
+        if (consumed == 0 || table.rows_.empty()) return;
+        const double scale = 1.05 * static_cast<double>(input_size) / static_cast<double>(consumed);
+        table.rows_.reserve(static_cast<std::size_t>(scale * static_cast<double>(table.rows_.size())));
+        table.spans_.reserve(
+            static_cast<std::size_t>(scale * static_cast<double>(table.spans_.size())));
     }
 
     TableRef finish() { return TableRef::adopt(std::exchange(table_, nullptr)); }
 
 private:
-    // Room has been reserved for the field's text and span.
-    void append_field(const RawRecord& record, const RecordSpan& span) {
-        ParsedTable& table = *table_;
-        const std::size_t length = span.end - span.start;
-        const auto start = static_cast<std::uint32_t>(table.text_.size());
-        std::memcpy(table.text_.spare(), record.bytes.data() + span.start, length);
-        table.text_.commit(length);
-        table.spans_.push_unchecked({start, static_cast<std::uint32_t>(start + length)});
-    }
+    // Copies one record's fields into room already reserved for their text
+    // (plus kCopyWidth) and spans. Positions are kept in locals: every byte
+    // store may alias the table's own bookkeeping, so members would be
+    // reloaded after each field.
+    class FieldWriter {
+    public:
+        FieldWriter(ParsedTable& table, const RawRecord& record)
+            : text_(table.text_.data()),
+              text_size_(table.text_.size()),
+              spans_(table.spans_.spare()),
+              record_(record.data()),
+              readable_end_(record.readable_end()) {}
+
+        void append(const RecordSpan& span) {
+            const std::size_t length = span.end - span.start;
+            const std::uint8_t* source = record_ + span.start;
+            if (length <= kCopyWidth && readable_end_ - source >= kCopyWidth) {
+                // Most fields are short: one fixed move, of which `length` bytes count.
+                std::memcpy(text_ + text_size_, source, kCopyWidth);
+            } else {
+                std::memcpy(text_ + text_size_, source, length);
+            }
+            *spans_++ = {static_cast<std::uint32_t>(text_size_),
+                         static_cast<std::uint32_t>(text_size_ + length)};
+            text_size_ += length;
+        }
+        void append_empty() {
+            *spans_++ = {static_cast<std::uint32_t>(text_size_),
+                         static_cast<std::uint32_t>(text_size_)};
+        }
+        void finish(ParsedTable& table) {
+            table.text_.set_size(text_size_);
+            table.spans_.commit(static_cast<std::size_t>(spans_ - table.spans_.spare()));
+        }
+
+    private:
+        std::uint8_t* text_;
+        std::size_t text_size_;
+        FieldSpan* spans_;
+        const std::uint8_t* record_;
+        const std::uint8_t* readable_end_;
+    };
 
     static std::size_t selected_size(const RawRecord& record,
                                      const std::vector<std::size_t>& selection) {
@@ -203,6 +252,7 @@ Result<ParseResult> parse_whole(std::span<const std::uint8_t> input, const Table
             return std::move(added).error();
         }
         ++stored;
+        if (stored == kSampleRows) builder.reserve_for_input(tokenizer.byte_position(), input.size());
     }
     return ParseResult{builder.finish(), stored};
 }

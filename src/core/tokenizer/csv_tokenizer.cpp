@@ -8,6 +8,7 @@ namespace {
 
 constexpr std::uint8_t kLineFeed = '\n';
 constexpr std::uint8_t kCarriageReturn = '\r';
+constexpr std::size_t kScanSlice = 4096;
 
 }  // namespace
 
@@ -20,8 +21,7 @@ CsvTokenizer::CsvTokenizer(std::span<const std::uint8_t> input, const TokenizerO
     if (options_.chunk_size == 0) options_.chunk_size = 1;
 }
 
-Result<bool> CsvTokenizer::ensure_headers() {
-    if (headers_read_) return true;
+Result<bool> CsvTokenizer::read_headers() {
     if (position_ == 0 && input_size_ >= 3 && input_[0] == 0xEF && input_[1] == 0xBB &&
         input_[2] == 0xBF) {
         position_ = 3;
@@ -37,11 +37,11 @@ Result<bool> CsvTokenizer::ensure_headers() {
 // Ends the record at a line end or at the end of input. A CR just before the
 // line end is part of the terminator, but only when it lies inside the last
 // field: after `"a\r",` the CR belongs to the previous (quoted) field and stays.
-void CsvTokenizer::end_record(RawRecord& record, std::uint64_t field_start) {
-    if (record.bytes.size() > field_start && record.bytes.back() == kCarriageReturn) {
-        record.bytes.pop_back();
+inline void CsvTokenizer::end_record(RawRecord& record, std::uint64_t field_start) {
+    if (record.size() > field_start && record.data()[record.size() - 1] == kCarriageReturn) {
+        record.drop_last_byte();
     }
-    record.spans.push_back({field_start, record.bytes.size()});
+    record.spans.push_back({field_start, record.size()});
     at_record_start_ = true;
     quote_state_ = QuoteState::Unquoted;
 }
@@ -50,14 +50,14 @@ bool CsvTokenizer::after_quote(RawRecord& record, std::uint64_t& field_start) {
     const std::uint8_t byte = input_[position_];
     if (byte == options_.quote) {
         // A doubled quote stands for one quote; the quoted stretch goes on.
-        record.bytes.push_back(options_.quote);
+        record.storage().push_back(options_.quote);
         ++position_;
         quote_state_ = QuoteState::InQuotes;
         return false;
     }
     if (byte == options_.delimiter) {
-        record.spans.push_back({field_start, record.bytes.size()});
-        field_start = record.bytes.size();
+        record.spans.push_back({field_start, record.size()});
+        field_start = record.size();
         ++position_;
         quote_state_ = QuoteState::Unquoted;
         return false;
@@ -65,7 +65,7 @@ bool CsvTokenizer::after_quote(RawRecord& record, std::uint64_t& field_start) {
     const bool crlf = byte == kCarriageReturn && position_ + 1 < input_size_ &&
                       input_[position_ + 1] == kLineFeed;
     if (crlf || byte == kLineFeed) {
-        record.spans.push_back({field_start, record.bytes.size()});
+        record.spans.push_back({field_start, record.size()});
         position_ += crlf ? 2 : 1;
         at_record_start_ = true;
         quote_state_ = QuoteState::Unquoted;
@@ -80,8 +80,11 @@ bool CsvTokenizer::after_quote(RawRecord& record, std::uint64_t& field_start) {
 Result<ReadOutcome> CsvTokenizer::read_record(RawRecord& record) {
     const std::uint64_t record_start = reemit_first_ ? 0 : position_;
     record.clear();
-    // Where the current field begins in record.bytes.
+    // Where the current field begins in the record's bytes.
     std::uint64_t field_start = 0;
+    // Until the record's first byte has been dealt with, a record that turns
+    // out to be one unquoted line can be lent from the input.
+    bool first_stretch = true;
     for (;;) {
         if (position_ >= window_end_) {
             window_end_ = std::min<std::uint64_t>(position_ + options_.chunk_size, input_size_);
@@ -103,24 +106,34 @@ Result<ReadOutcome> CsvTokenizer::read_record(RawRecord& record) {
         }
         const std::uint8_t* const here = input_ + position_;
         const std::size_t available = static_cast<std::size_t>(window_end_ - position_);
+        // Scanned a slice at a time, so room for every delimiter of the slice
+        // stays small whatever the window size.
+        const std::size_t slice = std::min(available, kScanSlice);
         if (quote_state_ == QuoteState::Unquoted) {
             // A delimiter that is also the quote byte only ever delimits.
             if (*here == options_.quote && options_.quote != options_.delimiter) {
+                first_stretch = false;
                 quote_state_ = QuoteState::InQuotes;
                 ++position_;
                 continue;
             }
-            const UnquotedScan scan{here, available, options_.delimiter, options_.quote,
-                                    record.bytes.size()};
+            const UnquotedScan scan{here, slice, options_.delimiter, options_.quote, record.size()};
+            record.spans.reserve_extra(slice);
             const std::size_t stop = kernels_->scan_unquoted(scan, field_start, record.spans);
-            // The stretch goes to the record in one copy, delimiters and all.
-            record.bytes.append(here, stop);
-            if (stop == available) {
-                position_ = window_end_;
+            const bool line_end = stop != slice && here[stop] == kLineFeed;
+            if (line_end && first_stretch) {
+                record.lend(here, stop, input_ + input_size_);
+            } else {
+                // The stretch goes to the record in one copy, delimiters and all.
+                record.storage().append(here, stop);
+            }
+            first_stretch = false;
+            if (stop == slice) {
+                position_ += slice;
                 continue;
             }
             position_ += stop + 1;
-            if (here[stop] == kLineFeed) {
+            if (line_end) {
                 end_record(record, field_start);
                 break;
             }
@@ -133,7 +146,7 @@ Result<ReadOutcome> CsvTokenizer::read_record(RawRecord& record) {
         } else if (quote_state_ == QuoteState::InQuotes) {
             // Delimiters, CR and LF are plain field bytes here.
             const std::size_t quote = kernels_->find_byte(here, available, options_.quote);
-            record.bytes.append(here, quote);
+            record.storage().append(here, quote);
             if (quote == available) {
                 position_ = window_end_;
                 continue;

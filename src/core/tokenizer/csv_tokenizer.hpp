@@ -47,7 +47,10 @@ public:
 
     // First call only: skips a byte-order mark and reads the first record
     // into header_record(). Fails only under a broken invariant.
-    Result<bool> ensure_headers();
+    Result<bool> ensure_headers() {
+        if (headers_read_) return true;
+        return read_headers();
+    }
 
     // Reads the next record into `record` (cleared first). The only error is
     // a field count that differs from the first record's when not flexible.
@@ -64,6 +67,7 @@ public:
     std::uint64_t records_read() const { return records_read_; }
 
 private:
+    Result<bool> read_headers();
     std::string field_count_error(std::uint64_t record_start, std::size_t found) const;
     // Handles a byte after a closing quote; returns true when the record ended.
     bool after_quote(RawRecord& record, std::uint64_t& field_start);

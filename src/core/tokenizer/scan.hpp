@@ -26,7 +26,8 @@ struct ScanKernels {
     // (field_start, its offset) is pushed and field_start moves past it.
     // Returns the offset of the first LF or quote, or scan.size if none.
     // When the delimiter is LF or the quote itself, the byte counts as a
-    // delimiter here.
+    // delimiter here. `spans` must have room for scan.size more entries, so
+    // the kernel never allocates.
     std::size_t (*scan_unquoted)(const UnquotedScan& scan, std::uint64_t& field_start,
                                  GrowableArray<RecordSpan>& spans);
     // Offset of the first `byte` in data[0, size), or size if none.

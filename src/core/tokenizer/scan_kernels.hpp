@@ -24,7 +24,7 @@ inline std::size_t scan_unquoted_bytes(const UnquotedScan& scan, std::size_t fro
         const std::uint8_t byte = scan.data[k];
         // The delimiter wins over LF and the quote when they are the same byte.
         if (byte == scan.delimiter) {
-            spans.push_back({field_start, scan.record_offset + k});
+            spans.push_unchecked({field_start, scan.record_offset + k});
             field_start = scan.record_offset + k + 1;
         } else if (byte == '\n' || byte == scan.quote) {
             return k;
@@ -52,7 +52,6 @@ std::size_t scan_unquoted(const UnquotedScan& scan, std::uint64_t& field_start,
         // (stop & -stop) - 1 keeps exactly the bits below the lowest stop bit.
         std::uint64_t fields = stops == 0 ? delimiters : delimiters & ((stops & (0 - stops)) - 1);
         if (fields != 0) {
-            spans.reserve_extra(V::kWidth);
             do {
                 const std::uint64_t k =
                     i + static_cast<unsigned>(std::countr_zero(fields)) / V::kBitsPerByte;

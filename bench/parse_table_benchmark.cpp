@@ -1,0 +1,93 @@
+// parse_table and the tokenizer alone, per scan path, on three shapes of input.
+#include <benchmark/benchmark.h>
+
+#include <span>
+#include <string>
+
+#include "csv_samples.hpp"
+#include "table/parse_table.hpp"
+#include "tokenizer/csv_tokenizer.hpp"
+
+namespace {
+
+constexpr std::size_t kSize = 64 << 20;
+
+std::span<const std::uint8_t> bytes_of(const std::string& text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+const std::string& sample(int shape) {
+    // Generated on first use, so a filtered run builds only what it needs.
+    if (shape == 0) {
+        static const std::string mixed = brelt::bench::mixed_unquoted_csv(kSize);
+        return mixed;
+    }
+    if (shape == 1) {
+        static const std::string quoted = brelt::bench::quoted_text_csv(kSize);
+        return quoted;
+    }
+    static const std::string wide = brelt::bench::wide_rows_csv(kSize);
+    return wide;
+}
+
+const char* shape_name(int shape) {
+    return shape == 0 ? "mixed" : shape == 1 ? "quoted20" : "wide";
+}
+
+void BM_ParseTable(benchmark::State& state, brelt::Isa isa, int shape) {
+    if (!brelt::isa_supported(isa)) {
+        state.SkipWithError("instruction set not supported here");
+        return;
+    }
+    const std::string& input = sample(shape);
+    brelt::TableOptions options;
+    options.isa = isa;
+    for (auto _ : state) {
+        auto result = brelt::parse_table(bytes_of(input), options);
+        if (!result) state.SkipWithError(result.error().message.c_str());
+        benchmark::DoNotOptimize(result);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
+}
+
+// Records only, no table: the scanner's own speed.
+void BM_Tokenize(benchmark::State& state, brelt::Isa isa, int shape) {
+    if (!brelt::isa_supported(isa)) {
+        state.SkipWithError("instruction set not supported here");
+        return;
+    }
+    const std::string& input = sample(shape);
+    brelt::TokenizerOptions options;
+    options.isa = isa;
+    for (auto _ : state) {
+        brelt::CsvTokenizer tokenizer(bytes_of(input), options);
+        (void)tokenizer.ensure_headers();
+        brelt::RawRecord record;
+        std::size_t fields = 0;
+        while (*tokenizer.read_record(record) == brelt::ReadOutcome::Record) {
+            fields += record.field_count();
+        }
+        benchmark::DoNotOptimize(fields);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
+}
+
+void register_all() {
+    for (const brelt::Isa isa : {brelt::Isa::Scalar, brelt::Isa::Sse2, brelt::Isa::Avx2,
+                                 brelt::Isa::Neon}) {
+        if (!brelt::isa_supported(isa)) continue;
+        for (int shape = 0; shape < 3; ++shape) {
+            const std::string suffix =
+                std::string(shape_name(shape)) + "/" + std::string(brelt::isa_name(isa));
+            benchmark::RegisterBenchmark(("ParseTable/" + suffix).c_str(), BM_ParseTable, isa,
+                                         shape)
+                ->Unit(benchmark::kMillisecond);
+            benchmark::RegisterBenchmark(("Tokenize/" + suffix).c_str(), BM_Tokenize, isa, shape)
+                ->Unit(benchmark::kMillisecond);
+        }
+    }
+}
+
+const int registered = (register_all(), 0);
+
+}  // namespace
