@@ -41,7 +41,7 @@ void BM_ParseTable(benchmark::State& state, brelt::Isa isa, int shape) {
     }
     const std::string& input = sample(shape);
     brelt::TableOptions options;
-    options.isa = isa;
+    options.tuning.isa = isa;
     for (auto _ : state) {
         auto result = brelt::parse_table(bytes_of(input), options);
         if (!result) state.SkipWithError(result.error().message.c_str());
@@ -58,7 +58,7 @@ void BM_Tokenize(benchmark::State& state, brelt::Isa isa, int shape) {
     }
     const std::string& input = sample(shape);
     brelt::TokenizerOptions options;
-    options.isa = isa;
+    options.tuning.isa = isa;
     for (auto _ : state) {
         brelt::CsvTokenizer tokenizer(bytes_of(input), options);
         (void)tokenizer.ensure_headers();

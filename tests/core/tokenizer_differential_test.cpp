@@ -15,12 +15,13 @@ namespace {
 using testing::Record;
 
 testing::ReferenceParse tokenize_all(const std::string& input, char delimiter, bool strict,
-                                     Isa isa, std::size_t chunk_size) {
+                                     Isa isa, std::size_t chunk_size, bool simple_records = true) {
     TokenizerOptions options;
+    options.tuning.simple_records = simple_records;
     options.delimiter = static_cast<std::uint8_t>(delimiter);
     options.flexible = !strict;
-    options.isa = isa;
-    options.chunk_size = chunk_size;
+    options.tuning.isa = isa;
+    options.tuning.chunk_size = chunk_size;
     CsvTokenizer tokenizer({reinterpret_cast<const std::uint8_t*>(input.data()), input.size()},
                            options);
     testing::ReferenceParse out;
@@ -78,11 +79,13 @@ TEST(TokenizerDifferential, EveryPathAndWindowSizeMatchesTheReference) {
         const std::string input = random_input(rng, delimiter);
         const testing::ReferenceParse expected = testing::reference_parse(input, delimiter, strict);
         const std::size_t chunk_size = chunk_sizes[rng() % std::size(chunk_sizes)];
+        const bool simple_records = rng() % 2 == 0;
         for (const Isa isa : isas) {
             const testing::ReferenceParse got =
-                tokenize_all(input, delimiter, strict, isa, chunk_size);
+                tokenize_all(input, delimiter, strict, isa, chunk_size, simple_records);
             ASSERT_EQ(got.records, expected.records)
-                << "round " << round << " isa " << isa_name(isa) << " chunk " << chunk_size;
+                << "round " << round << " isa " << isa_name(isa) << " chunk " << chunk_size
+                << " simple " << simple_records;
             ASSERT_EQ(got.error, expected.error) << "round " << round;
         }
     }
@@ -95,8 +98,11 @@ TEST(TokenizerDifferential, LongInputsAcrossManyWindows) {
         while (input.size() < 40000) input += random_input(rng, ',');
         const testing::ReferenceParse expected = testing::reference_parse(input, ',', false);
         for (const Isa isa : supported_isas()) {
-            ASSERT_EQ(tokenize_all(input, ',', false, isa, 8192).records, expected.records)
-                << "round " << round << " isa " << isa_name(isa);
+            for (const bool simple_records : {false, true}) {
+                ASSERT_EQ(tokenize_all(input, ',', false, isa, 8192, simple_records).records,
+                          expected.records)
+                    << "round " << round << " isa " << isa_name(isa);
+            }
         }
     }
 }

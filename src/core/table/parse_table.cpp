@@ -127,7 +127,7 @@ private:
             if (length <= kCopyWidth && readable_end_ - source >= kCopyWidth) {
                 // Most fields are short: one fixed move, of which `length` bytes count.
                 std::memcpy(text_ + text_size_, source, kCopyWidth);
-            } else {
+            } else if (length != 0) {
                 std::memcpy(text_ + text_size_, source, length);
             }
             *spans_++ = {static_cast<std::uint32_t>(text_size_),
@@ -197,8 +197,7 @@ Result<ParseResult> parse_whole(std::span<const std::uint8_t> input, const Table
     tokenizer_options.quote = '"';
     tokenizer_options.has_headers = options.has_header;
     tokenizer_options.flexible = !options.strict;
-    tokenizer_options.chunk_size = options.chunk_size;
-    tokenizer_options.isa = options.isa;
+    tokenizer_options.tuning = options.tuning;
     CsvTokenizer tokenizer(input, tokenizer_options);
 
     std::vector<std::string> header_names;

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "common/isa.hpp"
 #include "common/result.hpp"
 #include "table/parsed_table.hpp"
+#include "tokenizer/csv_tokenizer.hpp"
 
 namespace brelt {
 
@@ -26,8 +26,7 @@ struct TableOptions {
     std::optional<std::vector<std::string>> columns;
     // Every record must have as many fields as the first one.
     bool strict = false;
-    Isa isa = active_isa();
-    std::size_t chunk_size = 8192;
+    ScanTuning tuning;
 };
 
 // What the 32-bit offsets and 16-bit field counts of a table can address.

@@ -2,23 +2,20 @@
 
 #include <algorithm>
 
+#include "tokenizer/tokenizer_bytes.hpp"
+
 namespace brelt {
 
-namespace {
+using namespace tokenizer_bytes;
 
-constexpr std::uint8_t kLineFeed = '\n';
-constexpr std::uint8_t kCarriageReturn = '\r';
-constexpr std::size_t kScanSlice = 4096;
-
-}  // namespace
 
 CsvTokenizer::CsvTokenizer(std::span<const std::uint8_t> input, const TokenizerOptions& options)
     : input_(input.data()),
       input_size_(input.size()),
       options_(options),
-      kernels_(&scan_kernels_for(options.isa)),
+      kernels_(&scan_kernels_for(options.tuning.isa)),
       reemit_first_(!options.has_headers) {
-    if (options_.chunk_size == 0) options_.chunk_size = 1;
+    if (options_.tuning.chunk_size == 0) options_.tuning.chunk_size = 1;
 }
 
 Result<bool> CsvTokenizer::read_headers() {
@@ -42,7 +39,6 @@ inline void CsvTokenizer::end_record(RawRecord& record, std::uint64_t field_star
         record.drop_last_byte();
     }
     record.spans.push_back({field_start, record.size()});
-    at_record_start_ = true;
     quote_state_ = QuoteState::Unquoted;
 }
 
@@ -67,7 +63,6 @@ bool CsvTokenizer::after_quote(RawRecord& record, std::uint64_t& field_start) {
     if (crlf || byte == kLineFeed) {
         record.spans.push_back({field_start, record.size()});
         position_ += crlf ? 2 : 1;
-        at_record_start_ = true;
         quote_state_ = QuoteState::Unquoted;
         return true;
     }
@@ -80,29 +75,34 @@ bool CsvTokenizer::after_quote(RawRecord& record, std::uint64_t& field_start) {
 Result<ReadOutcome> CsvTokenizer::read_record(RawRecord& record) {
     const std::uint64_t record_start = reemit_first_ ? 0 : position_;
     record.clear();
+    // Every record starts unquoted, at a line start. Lines of nothing but CR
+    // and LF bytes hold no record.
+    while (position_ < input_size_ &&
+           (input_[position_] == kLineFeed || input_[position_] == kCarriageReturn)) {
+        ++position_;
+    }
+    if (position_ == input_size_) return ReadOutcome::EndOfInput;
+    if (!options_.tuning.simple_records || !read_simple_record(record)) read_general_record(record);
+    ++records_read_;
+    if (!options_.flexible && headers_read_ &&
+        record.spans.size() != header_record_.spans.size()) {
+        return Error(ErrorKind::Value, field_count_error(record_start, record.spans.size()));
+    }
+    return ReadOutcome::Record;
+}
+
+// The full state machine, window by window, for any record.
+void CsvTokenizer::read_general_record(RawRecord& record) {
     // Where the current field begins in the record's bytes.
     std::uint64_t field_start = 0;
-    // Until the record's first byte has been dealt with, a record that turns
-    // out to be one unquoted line can be lent from the input.
-    bool first_stretch = true;
     for (;;) {
         if (position_ >= window_end_) {
-            window_end_ = std::min<std::uint64_t>(position_ + options_.chunk_size, input_size_);
+            window_end_ = std::min<std::uint64_t>(position_ + options_.tuning.chunk_size, input_size_);
             if (position_ >= window_end_) {
-                if (at_record_start_) return ReadOutcome::EndOfInput;
                 // An unterminated last line (or quote) ends the record.
                 end_record(record, field_start);
-                break;
+                return;
             }
-        }
-        if (at_record_start_) {
-            // Lines of nothing but CR and LF bytes hold no record.
-            while (position_ < window_end_ &&
-                   (input_[position_] == kLineFeed || input_[position_] == kCarriageReturn)) {
-                ++position_;
-            }
-            if (position_ == window_end_) continue;
-            at_record_start_ = false;
         }
         const std::uint8_t* const here = input_ + position_;
         const std::size_t available = static_cast<std::size_t>(window_end_ - position_);
@@ -112,7 +112,6 @@ Result<ReadOutcome> CsvTokenizer::read_record(RawRecord& record) {
         if (quote_state_ == QuoteState::Unquoted) {
             // A delimiter that is also the quote byte only ever delimits.
             if (*here == options_.quote && options_.quote != options_.delimiter) {
-                first_stretch = false;
                 quote_state_ = QuoteState::InQuotes;
                 ++position_;
                 continue;
@@ -120,22 +119,16 @@ Result<ReadOutcome> CsvTokenizer::read_record(RawRecord& record) {
             const UnquotedScan scan{here, slice, options_.delimiter, options_.quote, record.size()};
             record.spans.reserve_extra(slice);
             const std::size_t stop = kernels_->scan_unquoted(scan, field_start, record.spans);
-            const bool line_end = stop != slice && here[stop] == kLineFeed;
-            if (line_end && first_stretch) {
-                record.lend(here, stop, input_ + input_size_);
-            } else {
-                // The stretch goes to the record in one copy, delimiters and all.
-                record.storage().append(here, stop);
-            }
-            first_stretch = false;
+            // The stretch goes to the record in one copy, delimiters and all.
+            record.storage().append(here, stop);
             if (stop == slice) {
                 position_ += slice;
                 continue;
             }
             position_ += stop + 1;
-            if (line_end) {
+            if (here[stop] == kLineFeed) {
                 end_record(record, field_start);
-                break;
+                return;
             }
             // A quote inside an unquoted field is malformed. It is treated
             // like one at the field's start: it opens a quoted stretch that
@@ -154,16 +147,9 @@ Result<ReadOutcome> CsvTokenizer::read_record(RawRecord& record) {
             position_ += quote + 1;
             quote_state_ = QuoteState::AfterQuote;
         } else if (after_quote(record, field_start)) {
-            break;
+            return;
         }
     }
-
-    ++records_read_;
-    if (!options_.flexible && headers_read_ &&
-        record.spans.size() != header_record_.spans.size()) {
-        return Error(ErrorKind::Value, field_count_error(record_start, record.spans.size()));
-    }
-    return ReadOutcome::Record;
 }
 
 std::string CsvTokenizer::field_count_error(std::uint64_t record_start, std::size_t found) const {
