@@ -6,6 +6,8 @@ SYSTEM_PYTHON ?= /usr/bin/python3
 DIST_PACKAGES := /usr/lib/python3/dist-packages
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 20
+# `make test` ends with a short run of every fuzz target.
+FUZZ_SMOKE_SECONDS ?= 5
 
 # One build directory per interpreter (the extension is built against it).
 build_dir = build/$(shell $(1) -c "import sys, hashlib; print('cp%d%d-' % sys.version_info[:2] + hashlib.sha1(sys.executable.encode()).hexdigest()[:8])")
@@ -42,10 +44,12 @@ test: deps
 	ctest --test-dir $(BUILD_DIR) --output-on-failure --no-tests=error -j $(JOBS)
 	PYTHONPATH=$(call test_path,$(BUILD_DIR)) $(PYTHON) -m pytest -q tests/python
 	PYTHONPATH=$(call test_path,$(SYSTEM_BUILD_DIR)) $(SYSTEM_PYTHON) -m pytest -q tests/python
+	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(FUZZ_SMOKE_SECONDS)
 
 bench: deps
 	$(call configure,$(BENCH_DIR),$(PYTHON),-DBRELT_BUILD_TESTS=OFF -DBRELT_BUILD_BENCH=ON)
 	$(BENCH_DIR)/brelt_core_benchmarks --benchmark_min_time=0.5
+	$(BENCH_DIR)/brelt_table_memory
 
 # Short runs of every fuzz target on a scratch copy of its seed corpus.
 fuzz: deps

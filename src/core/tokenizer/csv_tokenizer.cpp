@@ -82,7 +82,10 @@ Result<ReadOutcome> CsvTokenizer::read_record(RawRecord& record) {
         ++position_;
     }
     if (position_ == input_size_) return ReadOutcome::EndOfInput;
-    if (!options_.tuning.simple_records || !read_simple_record(record)) read_general_record(record);
+    std::uint64_t field_start = 0;
+    if (!options_.tuning.simple_records || !read_simple_record(record, field_start)) {
+        read_general_record(record, field_start);
+    }
     ++records_read_;
     if (!options_.flexible && headers_read_ &&
         record.spans.size() != header_record_.spans.size()) {
@@ -91,10 +94,10 @@ Result<ReadOutcome> CsvTokenizer::read_record(RawRecord& record) {
     return ReadOutcome::Record;
 }
 
-// The full state machine, window by window, for any record.
-void CsvTokenizer::read_general_record(RawRecord& record) {
-    // Where the current field begins in the record's bytes.
-    std::uint64_t field_start = 0;
+// The full state machine, window by window, for any record, from the start
+// of a field (`field_start`, the end of the record's bytes so far).
+void CsvTokenizer::read_general_record(RawRecord& record, std::uint64_t field_start) {
+    quote_state_ = QuoteState::Unquoted;
     for (;;) {
         if (position_ >= window_end_) {
             window_end_ = std::min<std::uint64_t>(position_ + options_.tuning.chunk_size, input_size_);

@@ -78,8 +78,9 @@ public:
 private:
     Result<bool> read_headers();
     std::string field_count_error(std::uint64_t record_start, std::size_t found) const;
-    bool read_simple_record(RawRecord& record);
-    void read_general_record(RawRecord& record);
+    // False when the record goes on in the general path, from field_start.
+    bool read_simple_record(RawRecord& record, std::uint64_t& field_start);
+    void read_general_record(RawRecord& record, std::uint64_t field_start);
     // Handles a byte after a closing quote; returns true when the record ended.
     bool after_quote(RawRecord& record, std::uint64_t& field_start);
     void end_record(RawRecord& record, std::uint64_t field_start);

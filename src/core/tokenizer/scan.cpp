@@ -12,9 +12,20 @@ std::size_t scan_unquoted_scalar(const UnquotedScan& scan, std::uint64_t& field_
     return scan_unquoted_bytes(scan, 0, field_start, spans);
 }
 
+struct ScalarScanner {
+    static std::size_t scan_unquoted(const UnquotedScan& scan, std::uint64_t& field_start,
+                                     GrowableArray<RecordSpan>& spans) {
+        return scan_unquoted_bytes(scan, 0, field_start, spans);
+    }
+    static std::size_t find_byte(const std::uint8_t* data, std::size_t size, std::uint8_t byte) {
+        return find_byte_short(data, size, byte);
+    }
+};
+
 }  // namespace
 
-const ScanKernels kScalar{&scan_unquoted_scalar, &find_byte_short};
+const ScanKernels kScalar{&scan_unquoted_scalar, &find_byte_short,
+                          &read_simple_record<ScalarScanner>};
 
 }  // namespace scan
 

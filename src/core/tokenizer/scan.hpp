@@ -20,6 +20,25 @@ struct UnquotedScan {
     std::uint64_t record_offset;
 };
 
+// A record from its first byte to the end of input, for read_simple_record.
+struct SimpleRecordScan {
+    const std::uint8_t* base;
+    std::size_t remaining;
+    std::uint8_t delimiter;
+    std::uint8_t quote;
+};
+
+struct SimpleRecordResult {
+    // True: the record is complete, its fields are slices of base[0, size),
+    // and `consumed` bytes (its line end included) were read. False: the
+    // general path must go on from `field_start`, where a field begins;
+    // spans holds the fields before it.
+    bool complete;
+    std::size_t consumed;
+    std::size_t size;
+    std::uint64_t field_start;
+};
+
 struct ScanKernels {
     // Scans an unquoted stretch for the delimiter, LF and the quote. Every
     // delimiter before the first LF or quote ends a field: the span
@@ -32,6 +51,9 @@ struct ScanKernels {
                                  GrowableArray<RecordSpan>& spans);
     // Offset of the first `byte` in data[0, size), or size if none.
     std::size_t (*find_byte)(const std::uint8_t* data, std::size_t size, std::uint8_t byte);
+    // See simple_record_kernel.hpp.
+    SimpleRecordResult (*read_simple_record)(const SimpleRecordScan& scan,
+                                             GrowableArray<RecordSpan>& spans);
 };
 
 // The kernels for `isa`; an instruction set this processor can't run falls

@@ -14,33 +14,48 @@
 #include <cstdint>
 
 #include "tokenizer/scan.hpp"
+#include "tokenizer/simple_record_kernel.hpp"
 
 namespace brelt::scan {
 
+// The kernels keep the span cursor and field start in locals and store them
+// once on the way out: spans are 64-bit values, so every span written could
+// alias a 64-bit member and would force a reload after each one.
 inline std::size_t scan_unquoted_bytes(const UnquotedScan& scan, std::size_t from,
-                                       std::uint64_t& field_start,
+                                       std::uint64_t& field_start_ref,
                                        GrowableArray<RecordSpan>& spans) {
-    for (std::size_t k = from; k < scan.size; ++k) {
+    RecordSpan* out = spans.spare();
+    RecordSpan* const first = out;
+    std::uint64_t field_start = field_start_ref;
+    std::size_t k = from;
+    for (; k < scan.size; ++k) {
         const std::uint8_t byte = scan.data[k];
         // The delimiter wins over LF and the quote when they are the same byte.
         if (byte == scan.delimiter) {
-            spans.push_unchecked({field_start, scan.record_offset + k});
+            *out++ = {field_start, scan.record_offset + k};
             field_start = scan.record_offset + k + 1;
         } else if (byte == '\n' || byte == scan.quote) {
-            return k;
+            break;
         }
     }
-    return scan.size;
+    spans.commit(static_cast<std::size_t>(out - first));
+    field_start_ref = field_start;
+    return k;
 }
 
 template <class V>
-std::size_t scan_unquoted(const UnquotedScan& scan, std::uint64_t& field_start,
+std::size_t scan_unquoted(const UnquotedScan& scan, std::uint64_t& field_start_ref,
                           GrowableArray<RecordSpan>& spans) {
     const auto delimiter = V::splat(scan.delimiter);
     const auto line_feed = V::splat('\n');
     const auto quote = V::splat(scan.quote);
     const std::uint8_t* data = scan.data;
+    const std::uint64_t offset = scan.record_offset;
+    RecordSpan* out = spans.spare();
+    RecordSpan* const first = out;
+    std::uint64_t field_start = field_start_ref;
     std::size_t i = 0;
+    std::size_t stop = scan.size;
     for (; i + V::kWidth <= scan.size; i += V::kWidth) {
         const auto block = V::load(data + i);
         const std::uint64_t delimiters = V::mask(V::equal(block, delimiter));
@@ -51,18 +66,22 @@ std::size_t scan_unquoted(const UnquotedScan& scan, std::uint64_t& field_start,
         // Only the delimiters below the first stop belong to this stretch:
         // (stop & -stop) - 1 keeps exactly the bits below the lowest stop bit.
         std::uint64_t fields = stops == 0 ? delimiters : delimiters & ((stops & (0 - stops)) - 1);
-        if (fields != 0) {
-            do {
-                const std::uint64_t k =
-                    i + static_cast<unsigned>(std::countr_zero(fields)) / V::kBitsPerByte;
-                spans.push_unchecked({field_start, scan.record_offset + k});
-                field_start = scan.record_offset + k + 1;
-                fields &= fields - 1;
-            } while (fields != 0);
+        while (fields != 0) {
+            const std::uint64_t k =
+                offset + i + static_cast<unsigned>(std::countr_zero(fields)) / V::kBitsPerByte;
+            *out++ = {field_start, k};
+            field_start = k + 1;
+            fields &= fields - 1;
         }
-        if (stops != 0) return i + static_cast<unsigned>(std::countr_zero(stops)) / V::kBitsPerByte;
+        if (stops != 0) {
+            stop = i + static_cast<unsigned>(std::countr_zero(stops)) / V::kBitsPerByte;
+            break;
+        }
     }
-    return scan_unquoted_bytes(scan, i, field_start, spans);
+    spans.commit(static_cast<std::size_t>(out - first));
+    field_start_ref = field_start;
+    if (stop != scan.size) return stop;
+    return scan_unquoted_bytes(scan, i, field_start_ref, spans);
 }
 
 // Bytes one at a time up to a multiple of 4, then 4 per step.
@@ -129,8 +148,19 @@ std::size_t find_byte(const std::uint8_t* data, std::size_t size, std::uint8_t b
 }
 
 template <class V>
+struct VectorScanner {
+    static std::size_t scan_unquoted(const UnquotedScan& scan, std::uint64_t& field_start,
+                                     GrowableArray<RecordSpan>& spans) {
+        return scan::scan_unquoted<V>(scan, field_start, spans);
+    }
+    static std::size_t find_byte(const std::uint8_t* data, std::size_t size, std::uint8_t byte) {
+        return scan::find_byte<V>(data, size, byte);
+    }
+};
+
+template <class V>
 constexpr ScanKernels kernels_for_vector() {
-    return ScanKernels{&scan_unquoted<V>, &find_byte<V>};
+    return ScanKernels{&scan_unquoted<V>, &find_byte<V>, &read_simple_record<VectorScanner<V>>};
 }
 
 }  // namespace brelt::scan
