@@ -21,7 +21,7 @@ BENCH_DIR := build/bench
 # pytest and hypothesis come from Debian's packages for every interpreter.
 test_path = $(CURDIR):$(1)/python:$(DIST_PACKAGES)
 
-.PHONY: deps build demo test test-cpp test-python bench fuzz asan format clean
+.PHONY: deps build demo test test-cpp test-python oracle bench fuzz asan format clean
 
 deps:
 	@scripts/install-deps
@@ -42,9 +42,15 @@ test: deps
 	$(call configure,$(BUILD_DIR),$(PYTHON),-DBRELT_BUILD_TESTS=ON)
 	$(call configure,$(SYSTEM_BUILD_DIR),$(SYSTEM_PYTHON),-DBRELT_BUILD_TESTS=OFF)
 	ctest --test-dir $(BUILD_DIR) --output-on-failure --no-tests=error -j $(JOBS)
+	scripts/encoding-oracle $(BUILD_DIR)/brelt_decode_tool
 	PYTHONPATH=$(call test_path,$(BUILD_DIR)) $(PYTHON) -m pytest -q tests/python
 	PYTHONPATH=$(call test_path,$(SYSTEM_BUILD_DIR)) $(SYSTEM_PYTHON) -m pytest -q tests/python
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(FUZZ_SMOKE_SECONDS)
+
+# The decoders against the text-encoding oracle, installing it first (npm).
+oracle: deps
+	$(call configure,$(BUILD_DIR),$(PYTHON),-DBRELT_BUILD_TESTS=ON)
+	scripts/encoding-oracle $(BUILD_DIR)/brelt_decode_tool --install
 
 bench: deps
 	$(call configure,$(BENCH_DIR),$(PYTHON),-DBRELT_BUILD_TESTS=OFF -DBRELT_BUILD_BENCH=ON)

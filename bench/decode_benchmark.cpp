@@ -1,5 +1,6 @@
 // decode_to_utf8 on the inputs a CSV reader meets: valid UTF-8 (validate and
-// copy), windows-1252 (the fallback for text that is not UTF-8) and UTF-16LE.
+// copy), windows-1252 (the fallback for text that is not UTF-8), UTF-16LE, and
+// Shift_JIS and gb18030 text under a label.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "input/decode.hpp"
+#include "input/encoding/encoding.hpp"
 
 namespace {
 
@@ -22,7 +24,8 @@ std::vector<std::uint8_t> csv_bytes(int accent_percent, bool windows_1252) {
     while (bytes.size() < kSize) {
         std::string row = std::to_string(random() % 100000) + ",name " +
                           std::to_string(random() % 1000) + ",3.25,true";
-        for (char c : row) bytes.push_back(static_cast<std::uint8_t>(c));
+        for (char c : row)
+            bytes.push_back(static_cast<std::uint8_t>(c));
         if (static_cast<int>(random() % 100) < accent_percent) {
             if (windows_1252) {
                 bytes.push_back(0xE9);
@@ -70,5 +73,82 @@ void BM_DecodeUtf16LE(benchmark::State& state) {
     run(state, input, std::nullopt);
 }
 BENCHMARK(BM_DecodeUtf16LE)->Unit(benchmark::kMillisecond);
+
+// Two-byte characters of a legacy encoding: every lead/trail pair in the
+// given ranges that decodes without error (mostly ideographs).
+std::vector<std::string> two_byte_characters(brelt::Encoding encoding, int lead_low, int lead_high,
+                                             int trail_low, int trail_high) {
+    std::vector<std::string> characters;
+    for (int lead = lead_low; lead <= lead_high; ++lead) {
+        for (int trail = trail_low; trail <= trail_high; ++trail) {
+            const std::uint8_t pair[2] = {static_cast<std::uint8_t>(lead),
+                                          static_cast<std::uint8_t>(trail)};
+            std::string text;
+            auto errors = brelt::decode_with(encoding, pair, text);
+            if (errors.ok() && *errors == 0 && text.size() == 3) {
+                characters.push_back(std::string(reinterpret_cast<const char*>(pair), 2));
+            }
+        }
+    }
+    return characters;
+}
+
+// CSV rows of an id, two fields of 2..9 ideographs and a number: about half
+// the bytes belong to two-byte characters. With `text_only`, just ideographs.
+std::vector<std::uint8_t> legacy_csv_bytes(const std::vector<std::string>& characters,
+                                           bool text_only) {
+    std::mt19937 random(7);
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(kSize + 64);
+    auto add = [&bytes](const std::string& s) { bytes.insert(bytes.end(), s.begin(), s.end()); };
+    while (bytes.size() < kSize) {
+        if (!text_only) add(std::to_string(random() % 100000) + ",");
+        for (int field = 0; field < 2; ++field) {
+            for (unsigned k = 2 + random() % 8; k > 0; --k)
+                add(characters[random() % characters.size()]);
+            if (!text_only) add(",");
+        }
+        if (!text_only) add(std::to_string(random() % 1000) + ".25\n");
+    }
+    return bytes;
+}
+
+const std::vector<std::string>& shift_jis_characters() {
+    // JIS X 0208 level 1 kanji.
+    static const auto characters =
+        two_byte_characters(brelt::Encoding::ShiftJis, 0x88, 0x98, 0x40, 0xFC);
+    return characters;
+}
+
+const std::vector<std::string>& gb18030_characters() {
+    // GB2312 hanzi.
+    static const auto characters =
+        two_byte_characters(brelt::Encoding::Gb18030, 0xB0, 0xF7, 0xA1, 0xFE);
+    return characters;
+}
+
+void BM_DecodeShiftJisCsv(benchmark::State& state) {
+    static const auto input = legacy_csv_bytes(shift_jis_characters(), false);
+    run(state, input, "shift_jis");
+}
+BENCHMARK(BM_DecodeShiftJisCsv)->Unit(benchmark::kMillisecond);
+
+void BM_DecodeShiftJisText(benchmark::State& state) {
+    static const auto input = legacy_csv_bytes(shift_jis_characters(), true);
+    run(state, input, "shift_jis");
+}
+BENCHMARK(BM_DecodeShiftJisText)->Unit(benchmark::kMillisecond);
+
+void BM_DecodeGb18030Csv(benchmark::State& state) {
+    static const auto input = legacy_csv_bytes(gb18030_characters(), false);
+    run(state, input, "gb18030");
+}
+BENCHMARK(BM_DecodeGb18030Csv)->Unit(benchmark::kMillisecond);
+
+void BM_DecodeGb18030Text(benchmark::State& state) {
+    static const auto input = legacy_csv_bytes(gb18030_characters(), true);
+    run(state, input, "gb18030");
+}
+BENCHMARK(BM_DecodeGb18030Text)->Unit(benchmark::kMillisecond);
 
 }  // namespace

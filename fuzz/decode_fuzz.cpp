@@ -1,34 +1,57 @@
-// decode_with on arbitrary bytes: the first byte picks the encoding, the rest
-// is decoded. Whatever the input, the output must be well-formed UTF-8, and a
-// well-formed UTF-8 input must come back unchanged and without errors.
+// Every decoder on arbitrary bytes: the first byte picks a label of the WHATWG
+// table (so every label is reached), the rest is decoded. Whatever the input:
+//  - the output is well-formed UTF-8;
+//  - well-formed UTF-8 comes back unchanged under UTF-8;
+//  - in every ASCII-compatible encoding but ISO-2022-JP (whose pairs are
+//    printable bytes by design), each line break, tab, comma and quote of the
+//    input comes out as itself: malformed input never takes one with it;
+//  - decode_to_utf8 with that label fails only on malformed UTF-16 after a
+//    byte-order mark.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <iterator>
 #include <span>
 #include <string>
 
+#include "input/decode.hpp"
 #include "input/encoding/encoding.hpp"
+#include "input/encoding/generated/label_table.hpp"
 #include "utf8_reference.hpp"
 
+using brelt::Encoding;
 using brelt::testing::reference_valid_utf8;
+
+namespace {
+
+bool keeps_csv_bytes(Encoding encoding) {
+    return encoding != Encoding::Iso2022Jp && encoding != Encoding::Replacement &&
+           encoding != Encoding::Utf16BE && encoding != Encoding::Utf16LE;
+}
+
+std::size_t count_csv_bytes(const std::uint8_t* p, std::size_t n) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        count += p[i] == '\n' || p[i] == '\r' || p[i] == '\t' || p[i] == ',' || p[i] == '"';
+    return count;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    const auto encoding = static_cast<brelt::Encoding>(data[0] % brelt::kEncodingCount);
+    const auto& entry =
+        brelt::encoding_detail::kLabels[data[0] % std::size(brelt::encoding_detail::kLabels)];
+    const Encoding encoding = entry.encoding;
     const std::span<const std::uint8_t> bytes(data + 1, size - 1);
 
     std::string out;
     auto result = brelt::decode_with(encoding, bytes, out);
-    if (!result.ok()) {
-        // Only the legacy multi-byte encodings may be missing, and they add nothing.
-        if (encoding < brelt::Encoding::Gbk || encoding > brelt::Encoding::EucKr) std::abort();
-        if (!out.empty()) std::abort();
-        return 0;
-    }
+    if (!result.ok()) std::abort();
     const auto* text = reinterpret_cast<const std::uint8_t*>(out.data());
     if (!reference_valid_utf8(text, out.size())) std::abort();
 
-    if (encoding == brelt::Encoding::Utf8) {
+    if (encoding == Encoding::Utf8) {
         const bool valid = reference_valid_utf8(bytes.data(), bytes.size());
         if (valid != (*result == 0)) std::abort();
         if (valid &&
@@ -37,7 +60,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         }
     }
-    if (encoding == brelt::Encoding::Replacement && *result != (bytes.empty() ? 0u : 1u)) {
+    if (encoding == Encoding::Replacement && *result != (bytes.empty() ? 0u : 1u)) std::abort();
+    if (keeps_csv_bytes(encoding) &&
+        count_csv_bytes(bytes.data(), bytes.size()) != count_csv_bytes(text, out.size())) {
+        std::abort();
+    }
+
+    auto decoded = brelt::decode_to_utf8(bytes, entry.label);
+    if (!decoded.ok() && decoded.error().message != "Failed to decode UTF-16LE" &&
+        decoded.error().message != "Failed to decode UTF-16BE") {
         std::abort();
     }
     return 0;

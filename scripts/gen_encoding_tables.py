@@ -1,13 +1,18 @@
 #!/usr/bin/env python3
 """Generates the encoding tables under src/core/input/encoding/generated/.
 
-Reads the WHATWG Encoding Standard's data (encodings.json and the single-byte
-index-*.txt files) and writes:
+Reads the WHATWG Encoding Standard's data (encodings.json and the index-*.txt
+files) and writes:
 
   label_table.hpp          every label with its Encoding, sorted bytewise, and
                            every encoding's name in enum order
   single_byte_indexes.hpp  the code point of bytes 0x80..0xFF per single-byte
                            encoding, 0 where the index has no entry
+  index_<name>.hpp         one multi-byte index each (gb18030 with its ranges,
+                           big5, jis0208, jis0212, euc-kr): the code point per
+                           pointer, 0 where the index has no entry, over every
+                           pointer the decoders can form, so lookups need no
+                           bounds check
 
 The output is a pure function of the data and of the Encoding enum in
 encoding.hpp, so `--check` can tell whether the committed files are current.
@@ -221,14 +226,131 @@ def render_single_byte(encodings, data_dir, header):
     return "".join(out)
 
 
+# Every multi-byte index: its file, the array's name and how many pointers the
+# decoders can form (the largest, plus one). Decoders index the arrays with
+# any pointer below that size.
+MULTI_BYTE_INDEXES = [
+    # (lead 0x81..0xFE) x (190 trails)
+    ("gb18030", "kGb18030Index", 126 * 190),
+    # (lead 0x81..0xFE) x (157 trails)
+    ("big5", "kBig5Index", 126 * 157),
+    # Shift_JIS forms the largest: (lead 0xFC - 0xC1) x 188 + (trail 0xFC - 0x41)
+    ("jis0208", "kJis0208Index", 59 * 188 + 187 + 1),
+    # EUC-JP's 0x8F rows: 94 x 94
+    ("jis0212", "kJis0212Index", 94 * 94),
+    # (lead 0x81..0xFE) x (trail 0x41..0xFE)
+    ("euc-kr", "kEucKrIndex", 126 * 190),
+]
+
+# Big5 is the only index past the BMP, and only into plane 2: its array keeps
+# the low 16 bits and a bit set of the pointers whose code point is in plane 2.
+BIG5_PLANE = 2
+
+
+def read_index(path):
+    """Returns ({pointer: code point}, the header lines naming the version)."""
+    entries = {}
+    identity = []
+    for number, line in enumerate(path.read_text(encoding="utf-8").split("\n"), 1):
+        if line.startswith("# Identifier:") or line.startswith("# Date:"):
+            identity.append(line[2:].strip())
+        if not line.strip() or line.startswith("#"):
+            continue
+        fields = line.split("\t")
+        pointer, code_point = int(fields[0]), int(fields[1], 16)
+        if pointer in entries:
+            raise DataError("%s:%d: pointer %d repeated" % (path.name, number, pointer))
+        if code_point == 0 or code_point > 0x10FFFF or 0xD800 <= code_point <= 0xDFFF:
+            raise DataError("%s:%d: U+%04X is not a table value" % (path.name, number, code_point))
+        entries[pointer] = code_point
+    return entries, identity
+
+
+def render_values(values, per_line, width, decimal=False):
+    item = "%*d," if decimal else "0x%0*X,"
+    out = []
+    for row in range(0, len(values), per_line):
+        out.append("    " + " ".join(item % (width, v) for v in values[row:row + per_line]) + "\n")
+    return "".join(out)
+
+
+def render_multi_byte(name, array, size, data_dir, header):
+    file_name = "index-%s.txt" % name
+    entries, identity = read_index(data_dir / file_name)
+    if max(entries) >= size:
+        raise DataError("%s: pointer %d beyond the %d the decoders form" %
+                        (file_name, max(entries), size))
+    values = [0] * size
+    plane_bits = [0] * ((size + 31) // 32)
+    for pointer, code_point in entries.items():
+        if code_point > 0xFFFF:
+            if name != "big5" or code_point >> 16 != BIG5_PLANE:
+                raise DataError("%s: U+%04X does not fit the table" % (file_name, code_point))
+            plane_bits[pointer // 32] |= 1 << (pointer % 32)
+        values[pointer] = code_point & 0xFFFF
+
+    out = [
+        header,
+        "#pragma once\n\n",
+        "#include <cstddef>\n#include <cstdint>\n\n",
+        "namespace brelt::encoding_detail {\n\n",
+        "// %s (%s)\n" % (file_name, "; ".join(identity)),
+        "inline constexpr std::size_t %sSize = %d;\n\n" % (array, size),
+    ]
+    if name == "big5":
+        out.append("// The code point's low 16 bits per pointer; 0 if unmapped unless the\n"
+                   "// pointer's bit in kBig5Plane2 adds 0x20000.\n")
+    else:
+        out.append("// The code point per pointer, 0 if unmapped.\n")
+    out.append("inline constexpr std::uint16_t %s[%sSize] = {\n" % (array, array))
+    out.append(render_values(values, 12, 4))
+    out.append("};\n")
+    if name == "big5":
+        out.append("\n// Bit (pointer %% 32) of word (pointer / 32): the code point is in plane %d.\n"
+                   % BIG5_PLANE)
+        out.append("inline constexpr std::uint32_t kBig5Plane2[%d] = {\n" % len(plane_bits))
+        out.append(render_values(plane_bits, 8, 8))
+        out.append("};\n")
+    if name == "gb18030":
+        out.append(render_gb18030_ranges(data_dir))
+    out.append("\n}  // namespace brelt::encoding_detail\n\n// clang-format on\n")
+    return "".join(out)
+
+
+def render_gb18030_ranges(data_dir):
+    file_name = "index-gb18030-ranges.txt"
+    entries, identity = read_index(data_dir / file_name)
+    pointers = sorted(entries)
+    code_points = [entries[p] for p in pointers]
+    if code_points != sorted(code_points) or pointers[0] != 0:
+        raise DataError("%s: ranges must start at 0 and rise together" % file_name)
+    out = [
+        "\n// %s (%s)\n" % (file_name, "; ".join(identity)),
+        "// Range starts: a four-byte pointer p at or after kGb18030RangePointers[i]\n",
+        "// (and before the next) decodes to kGb18030RangeCodePoints[i] + p - that start.\n",
+        "inline constexpr std::size_t kGb18030RangeCount = %d;\n" % len(pointers),
+        "inline constexpr std::uint32_t kGb18030RangePointers[kGb18030RangeCount] = {\n",
+        render_values(pointers, 8, 7, decimal=True),
+        "};\n",
+        "inline constexpr std::uint32_t kGb18030RangeCodePoints[kGb18030RangeCount] = {\n",
+        render_values(code_points, 8, 6),
+        "};\n",
+    ]
+    return "".join(out)
+
+
 def generate(data_dir):
     encodings = load_encodings(data_dir)
     # The layout is the script's; a formatter run over the tree must not change it.
     header = header_comment(data_dir) + "\n// clang-format off\n\n"
-    return {
+    files = {
         "label_table.hpp": render_labels(encodings, header),
         "single_byte_indexes.hpp": render_single_byte(encodings, data_dir, header),
     }
+    for name, array, size in MULTI_BYTE_INDEXES:
+        files["index_%s.hpp" % name.replace("-", "_")] = render_multi_byte(
+            name, array, size, data_dir, header)
+    return files
 
 
 def main():

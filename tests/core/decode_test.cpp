@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "input/encoding/generated/label_table.hpp"
+
 namespace brelt {
 namespace {
 
@@ -93,6 +95,23 @@ TEST(DecodeToUtf8, UnknownLabelFailsWithTheLabelAsGiven) {
     EXPECT_EQ(decode_failure("a", " Latin-9x "), "Unknown encoding:  Latin-9x ");
     EXPECT_EQ(decode_failure("a", ""), "Unknown encoding: ");
     EXPECT_EQ(decode_failure("a", "utf-7"), "Unknown encoding: utf-7");
+}
+
+TEST(DecodeToUtf8, EveryLabelOfTheTableDecodes) {
+    using namespace std::string_literals;
+    for (const auto& entry : encoding_detail::kLabels) {
+        std::string input = "id,x\n";
+        std::string want = input;
+        if (entry.encoding == Encoding::Utf16LE) input = "i\0d\0"s;
+        if (entry.encoding == Encoding::Utf16BE) input = "\0i\0d"s;
+        if (entry.encoding == Encoding::Utf16LE || entry.encoding == Encoding::Utf16BE) want = "id";
+        if (entry.encoding == Encoding::Replacement) want = "\uFFFD";
+        std::string upper(entry.label);
+        for (char& c : upper)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        EXPECT_EQ(decode_ok(input, entry.label), want) << entry.label;
+        EXPECT_EQ(decode_ok(input, " " + upper + "\t"), want) << upper;
+    }
 }
 
 }  // namespace

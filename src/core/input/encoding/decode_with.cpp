@@ -1,5 +1,4 @@
-// Picks the decoder for an encoding. The legacy multi-byte encodings fail
-// rather than decode through anything approximate.
+// Picks the decoder for an encoding.
 #include "input/encoding/decoders.hpp"
 #include "input/encoding/generated/single_byte_indexes.hpp"
 
@@ -21,13 +20,17 @@ Result<std::size_t> decode_with(Encoding encoding, std::span<const std::uint8_t>
             return decode_x_user_defined(bytes, out);
         case Encoding::Gbk:
         case Encoding::Gb18030:
+            return decode_gb18030(bytes, out);
         case Encoding::Big5:
+            return decode_big5(bytes, out);
         case Encoding::EucJp:
+            return decode_euc_jp(bytes, out);
         case Encoding::Iso2022Jp:
+            return decode_iso_2022_jp(bytes, out);
         case Encoding::ShiftJis:
+            return decode_shift_jis(bytes, out);
         case Encoding::EucKr:
-            return Error(ErrorKind::Value,
-                         "Encoding not supported yet: " + std::string(encoding_name(encoding)));
+            return decode_euc_kr(bytes, out);
         default:
             break;
     }

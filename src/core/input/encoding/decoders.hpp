@@ -19,4 +19,12 @@ std::size_t decode_single_byte(Encoding encoding, std::span<const std::uint8_t> 
 std::size_t decode_x_user_defined(std::span<const std::uint8_t> bytes, std::string& out);
 std::size_t decode_replacement(std::span<const std::uint8_t> bytes, std::string& out);
 
+// The legacy multi-byte encodings; GBK decodes as gb18030.
+std::size_t decode_gb18030(std::span<const std::uint8_t> bytes, std::string& out);
+std::size_t decode_big5(std::span<const std::uint8_t> bytes, std::string& out);
+std::size_t decode_euc_jp(std::span<const std::uint8_t> bytes, std::string& out);
+std::size_t decode_iso_2022_jp(std::span<const std::uint8_t> bytes, std::string& out);
+std::size_t decode_shift_jis(std::span<const std::uint8_t> bytes, std::string& out);
+std::size_t decode_euc_kr(std::span<const std::uint8_t> bytes, std::string& out);
+
 }  // namespace brelt::encoding_detail

@@ -1,6 +1,6 @@
 // The encodings of the WHATWG Encoding Standard: label lookup and decoders to
 // UTF-8. Malformed input decodes to U+FFFD exactly as the standard's decoder
-// algorithms say; nothing here fails except asking for a decoder not built.
+// algorithms say.
 #pragma once
 
 #include <cstddef>
@@ -73,7 +73,7 @@ std::string_view encoding_name(Encoding encoding);
 // Decodes all of `bytes` (a complete stream: end of input is flushed) with the
 // encoding's decoder and appends the UTF-8 text to `out`. Returns the number of
 // errors met (each became U+FFFD), which callers that must reject malformed
-// input use. Fails only for an encoding whose decoder this build lacks.
+// input use. Fails only for a value outside the Encoding enum.
 Result<std::size_t> decode_with(Encoding encoding, std::span<const std::uint8_t> bytes,
                                 std::string& out);
 
