@@ -1,12 +1,14 @@
 // parse_table and the tokenizer alone, per scan path, on three shapes of input.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <span>
 #include <string>
 
 #include "csv_samples.hpp"
 #include "table/parse_table.hpp"
 #include "tokenizer/csv_tokenizer.hpp"
+#include "tokenizer/scan.hpp"
 
 namespace {
 
@@ -81,9 +83,35 @@ void BM_Tokenize(benchmark::State& state, brelt::Isa isa, int shape) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
 }
 
+// The unquoted-state scan on its own over unquoted text: the vector search
+// for delimiters, line feeds and quotes, with a span per field, restarting
+// after each line feed as the tokenizer does for each record.
+void BM_ScanUnquoted(benchmark::State& state, brelt::Isa isa, int shape) {
+    const std::string& input = sample(shape);
+    const brelt::ScanKernels& kernels = brelt::scan_kernels_for(isa);
+    const auto* data = reinterpret_cast<const std::uint8_t*>(input.data());
+    brelt::GrowableArray<brelt::RecordSpan> spans;
+    spans.reserve(8192);
+    for (auto _ : state) {
+        std::size_t at = 0;
+        std::size_t fields = 0;
+        while (at < input.size()) {
+            const std::size_t slice = std::min<std::size_t>(input.size() - at, 4096);
+            std::uint64_t field_start = 0;
+            spans.clear();
+            const brelt::UnquotedScan scan{data + at, slice, ',', '"', 0};
+            const std::size_t stop = kernels.scan_unquoted(scan, field_start, spans);
+            fields += spans.size() + 1;
+            at += stop + (stop < slice ? 1 : 0);
+        }
+        benchmark::DoNotOptimize(fields);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * input.size()));
+}
+
 void register_all() {
-    for (const brelt::Isa isa : {brelt::Isa::Scalar, brelt::Isa::Sse2, brelt::Isa::Avx2,
-                                 brelt::Isa::Neon}) {
+    for (const brelt::Isa isa :
+         {brelt::Isa::Scalar, brelt::Isa::Sse2, brelt::Isa::Avx2, brelt::Isa::Neon}) {
         if (!brelt::isa_supported(isa)) continue;
         for (int shape = 0; shape < 3; ++shape) {
             const std::string suffix =
@@ -93,6 +121,11 @@ void register_all() {
                 ->Unit(benchmark::kMillisecond);
             benchmark::RegisterBenchmark(("Tokenize/" + suffix).c_str(), BM_Tokenize, isa, shape)
                 ->Unit(benchmark::kMillisecond);
+            if (shape != 1) {
+                benchmark::RegisterBenchmark(("ScanUnquoted/" + suffix).c_str(), BM_ScanUnquoted,
+                                             isa, shape)
+                    ->Unit(benchmark::kMillisecond);
+            }
         }
     }
 }

@@ -40,7 +40,8 @@ int main() {
     const std::span<const std::uint8_t> bytes = input->bytes();
     // Count the mapped input as resident before the parse, as a second read would.
     volatile std::uint8_t sink = 0;
-    for (std::size_t i = 0; i < bytes.size(); i += 4096) sink = sink + bytes[i];
+    for (std::size_t i = 0; i < bytes.size(); i += 4096)
+        sink = sink + bytes[i];
     std::ofstream("/proc/self/clear_refs") << "5";  // restart the high-water mark
     const long before = status_kib("VmRSS:");
 
@@ -51,8 +52,8 @@ int main() {
     }
     const brelt::ParsedTable& table = *result->table;
     const double mb = 1e6;
-    const double expected = static_cast<double>(table.text_size() + 8 * table.total_fields() +
-                                                8 * table.row_count());
+    const double expected =
+        static_cast<double>(table.text_size() + 8 * table.total_fields() + 8 * table.row_count());
     std::printf("input %.1f MB, %zu rows, %zu fields\n", static_cast<double>(bytes.size()) / mb,
                 table.row_count(), table.total_fields());
     std::printf("table: text %.1f MB + spans %.1f MB + rows %.1f MB = %.1f MB\n",

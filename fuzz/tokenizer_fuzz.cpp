@@ -35,7 +35,8 @@ Snapshot snapshot(std::span<const std::uint8_t> input, const brelt::TableOptions
     if (result->rows != table.row_count()) std::abort();
     for (std::size_t r = 0; r < table.row_count(); ++r) {
         std::vector<std::string> row;
-        for (std::size_t c = 0; c < table.field_count(r); ++c) row.emplace_back(table.field(r, c));
+        for (std::size_t c = 0; c < table.field_count(r); ++c)
+            row.emplace_back(table.field(r, c));
         out.rows.push_back(std::move(row));
     }
     out.names = table.column_names();

@@ -28,7 +28,8 @@ Rows rows_of(const ParsedTable& table) {
     Rows rows;
     for (std::size_t r = 0; r < table.row_count(); ++r) {
         std::vector<std::string> fields;
-        for (std::size_t c = 0; c < table.field_count(r); ++c) fields.emplace_back(table.field(r, c));
+        for (std::size_t c = 0; c < table.field_count(r); ++c)
+            fields.emplace_back(table.field(r, c));
         rows.push_back(std::move(fields));
     }
     return rows;
@@ -62,7 +63,10 @@ TEST(ParseTableShape, EmptyAndHeaderOnlyInputs) {
 TEST(ParseTableShape, WithoutHeaderTheFirstLineIsARow) {
     TableOptions options;
     options.has_header = false;
-    const Parsed parsed = parse("\xEF\xBB\xBF" "a,b\nc\n", options);
+    const Parsed parsed = parse(
+        "\xEF\xBB\xBF"
+        "a,b\nc\n",
+        options);
     EXPECT_EQ(parsed.names, Names{});
     EXPECT_EQ(parsed.rows, (Rows{{"a", "b"}, {"c"}}));
 }
@@ -78,9 +82,15 @@ TEST(ParseTableShape, TextHoldsExactlyTheFieldsWithoutGaps) {
 
 TEST(ParseTableNames, InvalidUtf8BecomesReplacementAndMatchesAsReplaced) {
     TableOptions options;
-    options.columns = Names{"b\xEF\xBF\xBD" "c"};
-    const Parsed parsed = parse("a,b\xFF" "c\n1,2\n", options);
-    EXPECT_EQ(parsed.names, (Names{"b\xEF\xBF\xBD" "c"}));
+    options.columns = Names{
+        "b\xEF\xBF\xBD"
+        "c"};
+    const Parsed parsed = parse(
+        "a,b\xFF"
+        "c\n1,2\n",
+        options);
+    EXPECT_EQ(parsed.names, (Names{"b\xEF\xBF\xBD"
+                                   "c"}));
     EXPECT_EQ(parsed.rows, (Rows{{"2"}}));
 }
 
@@ -186,7 +196,8 @@ TEST(ParseTableSharing, TheLastReferenceFromAnyThreadFreesTheTable) {
         });
     }
     table = TableRef();
-    for (std::thread& thread : threads) thread.join();
+    for (std::thread& thread : threads)
+        thread.join();
 }
 
 }  // namespace

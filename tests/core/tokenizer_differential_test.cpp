@@ -14,8 +14,8 @@ namespace {
 
 using testing::Record;
 
-testing::ReferenceParse tokenize_all(const std::string& input, char delimiter, bool strict,
-                                     Isa isa, std::size_t chunk_size, bool simple_records = true) {
+testing::ReferenceParse tokenize_all(const std::string& input, char delimiter, bool strict, Isa isa,
+                                     std::size_t chunk_size, bool simple_records = true) {
     TokenizerOptions options;
     options.tuning.simple_records = simple_records;
     options.delimiter = static_cast<std::uint8_t>(delimiter);
@@ -27,7 +27,8 @@ testing::ReferenceParse tokenize_all(const std::string& input, char delimiter, b
     testing::ReferenceParse out;
     auto take = [&](const RawRecord& record) {
         Record fields;
-        for (std::size_t i = 0; i < record.field_count(); ++i) fields.emplace_back(record.field(i));
+        for (std::size_t i = 0; i < record.field_count(); ++i)
+            fields.emplace_back(record.field(i));
         out.records.push_back(std::move(fields));
     };
     EXPECT_TRUE(tokenizer.ensure_headers().ok());
@@ -48,8 +49,9 @@ testing::ReferenceParse tokenize_all(const std::string& input, char delimiter, b
 // Short runs of the bytes that matter, plus long plain and quoted runs that
 // reach the wide vector loops.
 std::string random_input(std::mt19937_64& rng, char delimiter) {
-    static const std::string pieces[] = {",", ",", "\"", "\"", "\"\"", "\r", "\n", "\r\n",
-                                         "a", "bc", " ", ";", "\t", "\xEF\xBB\xBF", "\xC3\xA9"};
+    static const std::string pieces[] = {",",       ",", "\"", "\"", "\"\"", "\r", "\n",
+                                         "\r\n",    "a", "bc", " ",  ";",    "\t", "\xEF\xBB\xBF",
+                                         "\xC3\xA9"};
     std::string input;
     if (rng() % 16 == 0) input = "\xEF\xBB\xBF";
     const std::size_t parts = rng() % 64;
@@ -95,7 +97,8 @@ TEST(TokenizerDifferential, LongInputsAcrossManyWindows) {
     std::mt19937_64 rng(7);
     for (int round = 0; round < 40; ++round) {
         std::string input;
-        while (input.size() < 40000) input += random_input(rng, ',');
+        while (input.size() < 40000)
+            input += random_input(rng, ',');
         const testing::ReferenceParse expected = testing::reference_parse(input, ',', false);
         for (const Isa isa : supported_isas()) {
             for (const bool simple_records : {false, true}) {

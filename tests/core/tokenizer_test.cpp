@@ -66,7 +66,9 @@ Tokenized tokenize(std::string_view input, TokenizerOptions options = {}) {
     return simple;
 }
 
-Records records_of(std::string_view input) { return tokenize(input).records; }
+Records records_of(std::string_view input) {
+    return tokenize(input).records;
+}
 
 TEST(TokenizerLineEnds, LfAndCrLfEndRecordsAndNoFieldKeepsTheCr) {
     EXPECT_EQ(records_of("a,b\r\nc,d\n"), (Records{{"a", "b"}, {"c", "d"}}));
@@ -140,8 +142,14 @@ TEST(TokenizerQuoting, ADelimiterThatIsTheQuoteByteOnlyDelimits) {
 }
 
 TEST(TokenizerByteOrderMark, SkippedAtTheStartOnly) {
-    EXPECT_EQ(records_of("\xEF\xBB\xBF" "a,b\n"), (Records{{"a", "b"}}));
-    EXPECT_EQ(records_of("x\n\xEF\xBB\xBF" "a\n"), (Records{{"x"}, {"\xEF\xBB\xBF" "a"}}));
+    EXPECT_EQ(records_of("\xEF\xBB\xBF"
+                         "a,b\n"),
+              (Records{{"a", "b"}}));
+    EXPECT_EQ(records_of("x\n\xEF\xBB\xBF"
+                         "a\n"),
+              (Records{{"x"},
+                       {"\xEF\xBB\xBF"
+                        "a"}}));
     EXPECT_EQ(records_of("\xEF\xBB"), (Records{{"\xEF\xBB"}}));
 }
 
@@ -155,19 +163,23 @@ TEST(TokenizerFieldCount, StrictReportsTheRecordAndWhereItBegan) {
               "record has 3 fields");
 
     options.has_headers = false;
-    EXPECT_EQ(tokenize("\xEF\xBB\xBF" "a,b\nc\n", options).error,
+    EXPECT_EQ(tokenize("\xEF\xBB\xBF"
+                       "a,b\nc\n",
+                       options)
+                  .error,
               "CSV error: record 2 (byte: 7): found record with 1 fields, but the previous "
               "record has 2 fields");
 }
 
 TEST(TokenizerFieldCount, FlexibleKeepsEachRecordsOwnLength) {
-    EXPECT_EQ(records_of("a,b,c\n1,2\n3,4,5,6\n"), (Records{{"a", "b", "c"}, {"1", "2"}, {"3", "4", "5", "6"}}));
+    EXPECT_EQ(records_of("a,b,c\n1,2\n3,4,5,6\n"),
+              (Records{{"a", "b", "c"}, {"1", "2"}, {"3", "4", "5", "6"}}));
 }
 
 TEST(TokenizerChunks, ARecordStraddlingWindowEdgesReadsAsInOneWindow) {
     // Put each interesting byte exactly at, before and after the default
     // 8,192-byte window edge, and compare with a window as big as the input.
-    const std::vector<std::string> tails = {",b\n",        "\"q,\"\"x\"\n", "\r\n\r\nnext\n",
+    const std::vector<std::string> tails = {",b\n",         "\"q,\"\"x\"\n", "\r\n\r\nnext\n",
                                             "\"a\"\r\nz\n", "\"a\r\",\n",    "\"\"\"\"\n"};
     for (const std::string& tail : tails) {
         for (std::size_t offset = 8180; offset <= 8200; ++offset) {

@@ -29,7 +29,8 @@ inline ReferenceParse reference_parse(std::string_view s, char delimiter, bool s
     const std::size_t n = s.size();
     for (;;) {
         const std::size_t record_start = pos;
-        while (pos < n && (s[pos] == '\n' || s[pos] == '\r')) ++pos;
+        while (pos < n && (s[pos] == '\n' || s[pos] == '\r'))
+            ++pos;
         if (pos == n) break;
         Record record;
         std::string field;
@@ -85,13 +86,11 @@ inline ReferenceParse reference_parse(std::string_view s, char delimiter, bool s
                     break;
             }
         }
-        if (strict && !result.records.empty() &&
-            record.size() != result.records.front().size()) {
+        if (strict && !result.records.empty() && record.size() != result.records.front().size()) {
             const std::size_t index = result.records.size() + (has_headers ? 0 : 1);
             result.error = "CSV error: record " + std::to_string(index) +
                            " (byte: " + std::to_string(record_start) + "): found record with " +
-                           std::to_string(record.size()) +
-                           " fields, but the previous record has " +
+                           std::to_string(record.size()) + " fields, but the previous record has " +
                            std::to_string(result.records.front().size()) + " fields";
             return result;
         }

@@ -12,7 +12,9 @@ namespace {
 
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
-bool is_mapped(std::size_t capacity) { return capacity >= kMappedBufferBytes; }
+bool is_mapped(std::size_t capacity) {
+    return capacity >= kMappedBufferBytes;
+}
 
 // A fresh mapping of `capacity` bytes (a multiple of kHugePage) starting on a
 // huge-page boundary.

@@ -21,7 +21,7 @@ class GrowableArray {
     // Capacities are rounded in bytes; a power-of-two element size divides them.
     static_assert((sizeof(T) & (sizeof(T) - 1)) == 0);
 
-public:
+  public:
     GrowableArray() = default;
     GrowableArray(const GrowableArray&) = delete;
     GrowableArray& operator=(const GrowableArray&) = delete;
@@ -93,7 +93,7 @@ public:
     T* spare() { return data_ + size_; }
     void commit(std::size_t count) { size_ += count; }
 
-private:
+  private:
     T* data_ = nullptr;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;

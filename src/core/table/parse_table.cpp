@@ -31,7 +31,7 @@ std::string name_from_bytes(std::string_view bytes) {
 // Appends records to a table under construction, checking the limits that
 // its offsets and counts impose before anything is written past them.
 class TableBuilder {
-public:
+  public:
     TableBuilder(std::size_t input_size, const TableLimits& limits)
         : table_(new ParsedTable()), limits_(limits) {
         table_->text_.reserve(input_size);
@@ -79,7 +79,8 @@ public:
             {static_cast<std::uint32_t>(table.spans_.size()), static_cast<std::uint16_t>(count)});
         FieldWriter writer(table, record);
         if (selection == nullptr) {
-            for (const RecordSpan& span : record.spans) writer.append(span);
+            for (const RecordSpan& span : record.spans)
+                writer.append(span);
         } else {
             for (const std::size_t index : *selection) {
                 if (index < record.field_count()) {
@@ -100,20 +101,21 @@ public:
         ParsedTable& table = *table_;
         if (consumed == 0 || table.rows_.empty()) return;
         const double scale = 1.05 * static_cast<double>(input_size) / static_cast<double>(consumed);
-        table.rows_.reserve(static_cast<std::size_t>(scale * static_cast<double>(table.rows_.size())));
+        table.rows_.reserve(
+            static_cast<std::size_t>(scale * static_cast<double>(table.rows_.size())));
         table.spans_.reserve(
             static_cast<std::size_t>(scale * static_cast<double>(table.spans_.size())));
     }
 
     TableRef finish() { return TableRef::adopt(std::exchange(table_, nullptr)); }
 
-private:
+  private:
     // Copies one record's fields into room already reserved for their text
     // (plus kCopyWidth) and spans. Positions are kept in locals: every byte
     // store may alias the table's own bookkeeping, so members would be
     // reloaded after each field.
     class FieldWriter {
-    public:
+      public:
         FieldWriter(ParsedTable& table, const RawRecord& record)
             : text_(table.text_.data()),
               text_size_(table.text_.size()),
@@ -143,7 +145,7 @@ private:
             table.spans_.commit(static_cast<std::size_t>(spans_ - table.spans_.spare()));
         }
 
-    private:
+      private:
         std::uint8_t* text_;
         std::size_t text_size_;
         FieldSpan* spans_;
@@ -163,7 +165,8 @@ private:
                                    const std::vector<std::size_t>* selection) {
         if (selection != nullptr) return selected_size(record, *selection);
         std::size_t total = 0;
-        for (const RecordSpan& span : record.spans) total += span.end - span.start;
+        for (const RecordSpan& span : record.spans)
+            total += span.end - span.start;
         return total;
     }
 
@@ -251,7 +254,8 @@ Result<ParseResult> parse_whole(std::span<const std::uint8_t> input, const Table
             return std::move(added).error();
         }
         ++stored;
-        if (stored == kSampleRows) builder.reserve_for_input(tokenizer.byte_position(), input.size());
+        if (stored == kSampleRows)
+            builder.reserve_for_input(tokenizer.byte_position(), input.size());
     }
     return ParseResult{builder.finish(), stored};
 }

@@ -29,7 +29,7 @@ struct RowEntry {
 static_assert(sizeof(FieldSpan) == 8 && sizeof(RowEntry) == 8);
 
 class ParsedTable {
-public:
+  public:
     std::size_t row_count() const { return rows_.size(); }
     std::size_t field_count(std::size_t row) const { return rows_[row].count; }
     // Requires column < field_count(row).
@@ -53,7 +53,7 @@ public:
         if (references_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;
     }
 
-private:
+  private:
     friend class TableBuilder;
     ParsedTable() = default;
     ~ParsedTable() = default;
@@ -67,7 +67,7 @@ private:
 
 // An owning reference to a ParsedTable.
 class TableRef {
-public:
+  public:
     TableRef() = default;
     // Takes over a reference the caller already holds.
     static TableRef adopt(const ParsedTable* table) {
@@ -94,7 +94,7 @@ public:
     // Hands the reference to the caller, who must release() it.
     const ParsedTable* detach() { return std::exchange(table_, nullptr); }
 
-private:
+  private:
     const ParsedTable* table_ = nullptr;
 };
 

@@ -8,7 +8,6 @@ namespace brelt {
 
 using namespace tokenizer_bytes;
 
-
 CsvTokenizer::CsvTokenizer(std::span<const std::uint8_t> input, const TokenizerOptions& options)
     : input_(input.data()),
       input_size_(input.size()),
@@ -87,8 +86,7 @@ Result<ReadOutcome> CsvTokenizer::read_record(RawRecord& record) {
         read_general_record(record, field_start);
     }
     ++records_read_;
-    if (!options_.flexible && headers_read_ &&
-        record.spans.size() != header_record_.spans.size()) {
+    if (!options_.flexible && headers_read_ && record.spans.size() != header_record_.spans.size()) {
         return Error(ErrorKind::Value, field_count_error(record_start, record.spans.size()));
     }
     return ReadOutcome::Record;
@@ -100,7 +98,8 @@ void CsvTokenizer::read_general_record(RawRecord& record, std::uint64_t field_st
     quote_state_ = QuoteState::Unquoted;
     for (;;) {
         if (position_ >= window_end_) {
-            window_end_ = std::min<std::uint64_t>(position_ + options_.tuning.chunk_size, input_size_);
+            window_end_ =
+                std::min<std::uint64_t>(position_ + options_.tuning.chunk_size, input_size_);
             if (position_ >= window_end_) {
                 // An unterminated last line (or quote) ends the record.
                 end_record(record, field_start);
@@ -159,9 +158,9 @@ std::string CsvTokenizer::field_count_error(std::uint64_t record_start, std::siz
     // Data records are numbered from 1; the header line is not counted.
     std::uint64_t index = records_read_;
     if (options_.has_headers && index > 0) --index;
-    return "CSV error: record " + std::to_string(index) + " (byte: " +
-           std::to_string(record_start) + "): found record with " + std::to_string(found) +
-           " fields, but the previous record has " +
+    return "CSV error: record " + std::to_string(index) +
+           " (byte: " + std::to_string(record_start) + "): found record with " +
+           std::to_string(found) + " fields, but the previous record has " +
            std::to_string(header_record_.spans.size()) + " fields";
 }
 

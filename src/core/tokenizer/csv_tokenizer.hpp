@@ -50,7 +50,7 @@ struct TokenizerOptions {
 enum class ReadOutcome : std::uint8_t { Record, EndOfInput };
 
 class CsvTokenizer {
-public:
+  public:
     // `input` is only read, and must outlive the tokenizer.
     CsvTokenizer(std::span<const std::uint8_t> input, const TokenizerOptions& options);
 
@@ -75,7 +75,7 @@ public:
     std::uint64_t byte_position() const { return position_; }
     std::uint64_t records_read() const { return records_read_; }
 
-private:
+  private:
     Result<bool> read_headers();
     std::string field_count_error(std::uint64_t record_start, std::size_t found) const;
     // False when the record goes on in the general path, from field_start.

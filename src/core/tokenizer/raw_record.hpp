@@ -16,7 +16,7 @@ struct RecordSpan {
 };
 
 class RawRecord {
-public:
+  public:
     // One per field, in field order; start <= end <= size().
     GrowableArray<RecordSpan> spans;
 
@@ -68,7 +68,7 @@ public:
         }
     }
 
-private:
+  private:
     GrowableArray<std::uint8_t> storage_;
     const std::uint8_t* lent_ = nullptr;
     std::size_t lent_size_ = 0;

@@ -124,7 +124,8 @@ std::size_t find_byte(const std::uint8_t* data, std::size_t size, std::uint8_t b
         if (V::any(V::either(V::either(a, b), V::either(c, d)))) {
             const std::size_t base = static_cast<std::size_t>(block - data);
             if (const std::uint64_t m = V::mask(a); m != 0) return base + first_hit<V>(m);
-            if (const std::uint64_t m = V::mask(b); m != 0) return base + V::kWidth + first_hit<V>(m);
+            if (const std::uint64_t m = V::mask(b); m != 0)
+                return base + V::kWidth + first_hit<V>(m);
             if (const std::uint64_t m = V::mask(c); m != 0) {
                 return base + 2 * V::kWidth + first_hit<V>(m);
             }
@@ -148,19 +149,8 @@ std::size_t find_byte(const std::uint8_t* data, std::size_t size, std::uint8_t b
 }
 
 template <class V>
-struct VectorScanner {
-    static std::size_t scan_unquoted(const UnquotedScan& scan, std::uint64_t& field_start,
-                                     GrowableArray<RecordSpan>& spans) {
-        return scan::scan_unquoted<V>(scan, field_start, spans);
-    }
-    static std::size_t find_byte(const std::uint8_t* data, std::size_t size, std::uint8_t byte) {
-        return scan::find_byte<V>(data, size, byte);
-    }
-};
-
-template <class V>
 constexpr ScanKernels kernels_for_vector() {
-    return ScanKernels{&scan_unquoted<V>, &find_byte<V>, &read_simple_record<VectorScanner<V>>};
+    return ScanKernels{&scan_unquoted<V>, &find_byte<V>, &read_simple_record<V>};
 }
 
 }  // namespace brelt::scan

@@ -13,7 +13,9 @@ struct Sse2Vector {
     static constexpr unsigned kBitsPerByte = 1;
 
     static Reg splat(std::uint8_t byte) { return _mm_set1_epi8(static_cast<char>(byte)); }
-    static Reg load(const std::uint8_t* p) { return _mm_loadu_si128(reinterpret_cast<const Reg*>(p)); }
+    static Reg load(const std::uint8_t* p) {
+        return _mm_loadu_si128(reinterpret_cast<const Reg*>(p));
+    }
     static Reg load_aligned(const std::uint8_t* p) {
         return _mm_load_si128(reinterpret_cast<const Reg*>(p));
     }
