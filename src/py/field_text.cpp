@@ -31,7 +31,7 @@ void append_code_point(std::string& out, Py_UCS4 code) {
 
 }  // namespace
 
-std::optional<std::string_view> writer_field_text(PyObject* value, OwnedRef& owner) {
+std::optional<std::string_view> writer_field_text_general(PyObject* value, OwnedRef& owner) {
     if (PyUnicode_Check(value)) {
         owner = OwnedRef::borrow(value);
     } else {

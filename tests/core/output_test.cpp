@@ -61,13 +61,16 @@ TEST(QuoteMinimal, QuotesOnlyForDelimiterQuoteLfOrCr) {
     EXPECT_EQ(field("it's", kMinimal, ',', '\''), "'it''s'");
 }
 
-TEST(QuoteMinimal, FindsTheByteAtEveryPositionOfLongFields) {
-    // Long fields take the word-at-a-time search; every offset must be seen,
-    // whatever the alignment of the text.
+TEST(QuoteMinimal, FindsTheByteAtEveryPositionOfEveryLength) {
+    // Words, overlapping words and single bytes share the search by length;
+    // every offset must be seen, whatever the alignment of the text.
     for (char special : {',', '"', '\n', '\r'}) {
-        for (std::size_t size : {15u, 16u, 17u, 40u, 71u}) {
+        for (std::size_t size : {1u, 2u, 3u, 4u, 5u, 7u, 8u, 9u, 15u, 16u, 17u, 40u}) {
             for (std::size_t offset = 0; offset < 8; ++offset) {
+                // Neighbours of the sought bytes and high bytes must not match.
                 std::string backing(offset + size, 'x');
+                for (std::size_t i = 0; i < backing.size(); ++i)
+                    backing[i] = "-+#!\x0b\x0c\x0e\xac\x80\xff\x01"[i % 11];
                 for (std::size_t at = 0; at < size; ++at) {
                     std::string text = backing;
                     text[offset + at] = special;

@@ -15,36 +15,54 @@ std::uint64_t load_word(const char* at) {
     return word;
 }
 
-// Nonzero when some byte of `word` is zero: subtracting 1 from a zero byte is
-// the only way to borrow into its high bit while that bit was clear before.
-bool has_zero_byte(std::uint64_t word) {
-    return ((word - kOnes) & ~word & kHighBits) != 0;
+std::uint64_t load_half(const char* at) {
+    std::uint32_t half;
+    std::memcpy(&half, at, sizeof half);
+    return half;
 }
 
-// Whether `byte` occurs in [data, data + size). Fields are short, so this is
-// a plain loop below 16 bytes; longer ones are tested two aligned 64-bit
-// words at a time after a bytewise head, with a bytewise tail.
-bool contains_byte(const char* data, std::size_t size, char byte) {
-    const char* at = data;
-    const char* end = data + size;
-    if (size >= 16) {
-        while (reinterpret_cast<std::uintptr_t>(at) % 8 != 0) {
-            if (*at == byte) return true;
-            ++at;
+// The high bit of a byte of the result is set where `word` has a zero byte,
+// and only at or above the lowest zero byte: subtracting 1 from a zero byte is
+// what first borrows into a high bit that was clear. Testing the whole result
+// for nonzero is therefore exact.
+std::uint64_t zero_byte_bits(std::uint64_t word) {
+    return (word - kOnes) & ~word & kHighBits;
+}
+
+// Whether any byte of `text` is one of the four. The four searches of
+// minimal quoting give the same answer in one pass: a word XORed with a byte
+// repeated has zero bytes exactly where it held that byte, and the four
+// zero-byte tests are ORed. Texts of 8 bytes or more are covered by 8-byte
+// words, the last one overlapping its predecessor so that no byte loop is
+// left; 4 to 7 bytes by two overlapping 4-byte words; shorter ones bytewise.
+bool contains_any_of(std::string_view text, char a, char b, char c, char d) {
+    const char* data = text.data();
+    const std::size_t size = text.size();
+    if (size < 4) {
+        for (const char byte : text) {
+            if (byte == a || byte == b || byte == c || byte == d) return true;
         }
-        // XOR turns every copy of `byte` into a zero byte.
-        const std::uint64_t pattern = kOnes * static_cast<unsigned char>(byte);
-        while (end - at >= 16) {
-            const std::uint64_t first = load_word(at) ^ pattern;
-            const std::uint64_t second = load_word(at + 8) ^ pattern;
-            if (has_zero_byte(first) || has_zero_byte(second)) return true;
-            at += 16;
-        }
+        return false;
     }
-    for (; at < end; ++at) {
-        if (*at == byte) return true;
+    const std::uint64_t pa = kOnes * static_cast<unsigned char>(a);
+    const std::uint64_t pb = kOnes * static_cast<unsigned char>(b);
+    const std::uint64_t pc = kOnes * static_cast<unsigned char>(c);
+    const std::uint64_t pd = kOnes * static_cast<unsigned char>(d);
+    auto word_matches = [&](std::uint64_t word) {
+        return (zero_byte_bits(word ^ pa) | zero_byte_bits(word ^ pb) | zero_byte_bits(word ^ pc) |
+                zero_byte_bits(word ^ pd)) != 0;
+    };
+    if (size < 8) {
+        // Both 4-byte halves in one word; the patterns repeat every byte, so
+        // the halves line up with them.
+        const std::uint64_t word = load_half(data) | (load_half(data + size - 4) << 32);
+        return word_matches(word);
     }
-    return false;
+    std::size_t at = 0;
+    for (; at + 8 <= size; at += 8) {
+        if (word_matches(load_word(data + at))) return true;
+    }
+    return at < size && word_matches(load_word(data + size - 8));
 }
 
 bool equals_ignoring_ascii_case(std::string_view text, std::string_view lower_word) {
@@ -62,10 +80,7 @@ bool is_digit(char byte) {
 
 }  // namespace
 
-std::string_view guard_formula(std::string_view text, bool safe, std::string& scratch) {
-    if (!safe || text.empty() || !is_formula_leading_byte(static_cast<unsigned char>(text[0]))) {
-        return text;
-    }
+std::string_view guarded_text(std::string_view text, std::string& scratch) {
     scratch.assign(1, '\'');
     scratch.append(text);
     return scratch;
@@ -106,10 +121,7 @@ bool is_numeric_text(std::string_view text) {
 }
 
 bool needs_minimal_quoting(std::string_view text, char delimiter, char quotechar) {
-    const char* data = text.data();
-    const std::size_t size = text.size();
-    return contains_byte(data, size, delimiter) || contains_byte(data, size, quotechar) ||
-           contains_byte(data, size, '\n') || contains_byte(data, size, '\r');
+    return contains_any_of(text, delimiter, quotechar, '\n', '\r');
 }
 
 void write_quoted(std::string& out, std::string_view text, char quotechar) {
