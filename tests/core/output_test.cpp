@@ -187,6 +187,7 @@ TEST(OutputFile, WritesSmallAndLargePiecesInOrder) {
     const std::string large(kOutputBufferSize + 3, 'L');
     const std::string medium(kOutputBufferSize / 2 + 1, 'm');
     for (int round = 0; round < 3; ++round) {
+        output->append(std::string_view());  // empty, with no data at all
         output->append("head,");
         output->push('\n');
         output->append(medium);

@@ -60,7 +60,7 @@ void OutputFile::append_slow(std::string_view piece) {
     if (piece.size() >= kOutputBufferSize) {
         write_all(piece.data(), piece.size());
     } else if (!failed()) {
-        std::memcpy(buffer_.get(), piece.data(), piece.size());
+        std::copy_n(piece.data(), piece.size(), buffer_.get());
         used_ = piece.size();
     }
 }

@@ -2,9 +2,9 @@
 // bulk writer. Every failure is kept as an error value, never lost.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,7 +37,8 @@ class OutputFile {
     // all later output is dropped.
     void append(std::string_view piece) {
         if (piece.size() <= kOutputBufferSize - used_) {
-            std::memcpy(buffer_.get() + used_, piece.data(), piece.size());
+            // copy_n, unlike memcpy, allows the null data of an empty view.
+            std::copy_n(piece.data(), piece.size(), buffer_.get() + used_);
             used_ += piece.size();
         } else {
             append_slow(piece);
