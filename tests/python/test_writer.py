@@ -199,6 +199,16 @@ class TestFailedHandOver:
         writer.__del__()
         assert f.calls == ["a\r\n"]
 
+    def test_destroying_a_writer_does_not_write_pending_text(self):
+        f = RecordingFile(fail_with=OSError("gone"))
+        writer = PyWriter(f)
+        with pytest.raises(OSError):
+            writer.writerow(["lost"])
+        f.fail_with = None
+        del writer
+        gc.collect()
+        assert f.calls == []
+
     def test_writerows_drops_its_batch_and_keeps_the_pending_rows(self):
         f = RecordingFile(fail_with=OSError("full"))
         writer = PyWriter(f)
