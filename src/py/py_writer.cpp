@@ -107,7 +107,11 @@ class BufferRollback {
     bool committed_ = false;
 };
 
-bool append_row(WriterState& state, PyObject* row) {
+// Converts the fields of `row` in order and passes each to `take(index,
+// text, owner)`, `owner` holding the str the text lives in. False with the
+// exception set when a field cannot be had or converted.
+template <class Take>
+bool convert_fields(PyObject* row, Take&& take) {
     const Py_ssize_t count = field_count(row);
     if (count < 0) return false;
     for (Py_ssize_t index = 0; index < count; ++index) {
@@ -119,9 +123,18 @@ bool append_row(WriterState& state, PyObject* row) {
         OwnedRef owner;
         auto text = writer_field_text(item.get(), owner);
         if (!text) return false;
-        append_row_field(state.buffer, static_cast<std::size_t>(index), *text, state.format,
-                         state.guard_scratch);
+        take(static_cast<std::size_t>(index), *text, std::move(owner));
     }
+    return true;
+}
+
+bool append_row(WriterState& state, PyObject* row) {
+    // The owner goes as soon as its field has been appended.
+    const bool converted =
+        convert_fields(row, [&](std::size_t index, std::string_view text, OwnedRef) {
+            append_row_field(state.buffer, index, text, state.format, state.guard_scratch);
+        });
+    if (!converted) return false;
     state.buffer.append(state.format.lineterminator);
     return true;
 }
@@ -136,22 +149,14 @@ struct FieldBatch {
 };
 
 bool gather_row(FieldBatch& batch, PyObject* row) {
-    const Py_ssize_t count = field_count(row);
-    if (count < 0) return false;
     std::size_t gathered = 0;
-    for (Py_ssize_t index = 0; index < count; ++index) {
-        OwnedRef item = field_at(row, index);
-        if (!item) {
-            if (PyErr_Occurred()) return false;
-            break;
-        }
-        OwnedRef owner;
-        auto text = writer_field_text(item.get(), owner);
-        if (!text) return false;
-        batch.texts.push_back(*text);
-        batch.owners.push_back(std::move(owner));
-        ++gathered;
-    }
+    const bool converted =
+        convert_fields(row, [&](std::size_t, std::string_view text, OwnedRef owner) {
+            batch.texts.push_back(text);
+            batch.owners.push_back(std::move(owner));
+            ++gathered;
+        });
+    if (!converted) return false;
     batch.row_sizes.push_back(gathered);
     return true;
 }
