@@ -1,12 +1,51 @@
 """A short tour of brelt on a CSV file: python -m brelt.demo [FILE]."""
 
 import argparse
+import csv
+import io
 import pathlib
 import sys
+import tempfile
 
 import brelt
 
 SAMPLE = pathlib.Path(__file__).resolve().parent.parent / "examples" / "airports.csv"
+
+
+def read_rows(text, delimiter):
+    return list(csv.reader(io.StringIO(text, newline=""), delimiter=delimiter))
+
+
+def verdict(same):
+    return "identical" if same else "DIFFERENT"
+
+
+def check_writers(path, delimiter):
+    """Writes the file's records back out with both writers and reads them
+    back; returns True when every record comes back identical."""
+    text = path.read_text(encoding="utf-8", errors="replace")
+    rows = read_rows(text, delimiter)
+    ok = True
+
+    out = io.StringIO(newline="")
+    brelt.PyWriter(out, delimiter=delimiter).writerows(rows)
+    same = read_rows(out.getvalue(), delimiter) == rows
+    print(f"PyWriter:  {len(rows):,} records written, read back {verdict(same)}")
+    ok &= same
+
+    header, records = (rows[0], rows[1:]) if rows else ([], [])
+    if len(set(header)) != len(header) or any(len(r) != len(header) for r in records):
+        print("write_csv: skipped (the header repeats a name or the records are ragged)")
+        return ok
+    with tempfile.TemporaryDirectory() as directory:
+        copy = pathlib.Path(directory) / "copy.csv"
+        brelt.write_csv(str(copy), [dict(zip(header, r)) for r in records],
+                        delimiter=delimiter, safe=False)
+        written = copy.read_text(encoding="utf-8")
+    # No dicts, no header: write_csv then leaves an empty file.
+    same = read_rows(written, delimiter) == ([header] + records if records else [])
+    print(f"write_csv: {len(records):,} dicts written, read back {verdict(same)}")
+    return ok and same
 
 
 def main(argv=None):
@@ -22,7 +61,7 @@ def main(argv=None):
     print(f"file:      {path}")
     print(f"size:      {path.stat().st_size:,} bytes")
     print(f"delimiter: {delimiter!r}")
-    return 0
+    return 0 if check_writers(path, delimiter) else 1
 
 
 if __name__ == "__main__":

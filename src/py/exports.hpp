@@ -5,6 +5,11 @@
 
 namespace brelt::py {
 
+// The PyWriter type, built on first use and kept for the life of the process
+// (borrowed; nullptr with an exception set if building it failed).
+PyObject* py_writer_type();
+
+extern PyMethodDef write_csv_definition;
 extern PyMethodDef sniff_delimiter_definition;
 
 }  // namespace brelt::py

@@ -55,6 +55,13 @@ bool register_function(PyObject* module, PyMethodDef* definition) {
     return add_to_all(module, definition->ml_name);
 }
 
+bool register_type(PyObject* module, const char* name, PyObject* (*type_object)()) {
+    PyObject* type = type_object();  // borrowed
+    if (type == nullptr) return false;
+    if (PyModule_AddObjectRef(module, name, type) < 0) return false;
+    return add_to_all(module, name);
+}
+
 bool claim_interpreter() {
     const std::int64_t current = PyInterpreterState_GetID(PyInterpreterState_Get());
     if (current < 0) return false;
@@ -72,6 +79,8 @@ PyObject* build_module() {
     OwnedRef module = OwnedRef::steal(PyModule_Create2(&module_definition, kApiVersion));
     if (!module) return nullptr;
     // Registration order is part of the interface: it is the order of __all__.
+    if (!register_type(module.get(), "PyWriter", py_writer_type)) return nullptr;
+    if (!register_function(module.get(), &write_csv_definition)) return nullptr;
     if (!register_function(module.get(), &sniff_delimiter_definition)) return nullptr;
     return module.release();
 }

@@ -200,4 +200,21 @@ PyObject* to_dict(const Argument& argument) {
     return argument.object;
 }
 
+PyObject* to_list(const Argument& argument) {
+    if (!PyList_Check(argument.object)) {
+        wrong_type(argument, "list");
+        return nullptr;
+    }
+    return argument.object;
+}
+
+std::optional<long> to_long(const Argument& argument) {
+    const long value = PyLong_AsLong(argument.object);
+    if (value == -1 && PyErr_Occurred()) {
+        name_argument_in_type_error(argument);
+        return std::nullopt;
+    }
+    return value;
+}
+
 }  // namespace brelt::py

@@ -68,5 +68,10 @@ std::optional<std::uint64_t> to_u64(const Argument& argument);
 std::optional<std::vector<std::string>> to_string_list(const Argument& argument);
 // `dict` or a subclass, returned borrowed.
 PyObject* to_dict(const Argument& argument);
+// `list` or a subclass, returned borrowed.
+PyObject* to_list(const Argument& argument);
+// Anything the interpreter converts to a C long (through __index__); its
+// OverflowError stands for a value outside the C long range.
+std::optional<long> to_long(const Argument& argument);
 
 }  // namespace brelt::py

@@ -1,0 +1,117 @@
+// Row serialization reads back: under the quoting modes that escape (minimal,
+// all, non-numeric), splitting the serialized row by the dialect gives back
+// the guarded fields exactly; the bulk field encoder does the same with '"';
+// QuoteNone writes the fields joined as they are.
+//
+// Input: four setting bytes (delimiter, quote character, mode, safe), then
+// the fields, separated by 0xFF bytes.
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "output/bulk_field.hpp"
+#include "output/field.hpp"
+#include "output/row.hpp"
+
+namespace {
+
+// Splits one serialized record (no line terminator) by the rules a reader
+// applies; nullopt when the text is not a well-formed record.
+std::optional<std::vector<std::string>> split_record(std::string_view text, char delimiter,
+                                                     char quote) {
+    std::vector<std::string> fields;
+    std::size_t at = 0;
+    for (;;) {
+        std::string field;
+        if (at < text.size() && text[at] == quote) {
+            ++at;
+            for (;;) {
+                if (at >= text.size()) return std::nullopt;  // unterminated
+                if (text[at] == quote) {
+                    if (at + 1 < text.size() && text[at + 1] == quote) {
+                        field.push_back(quote);
+                        at += 2;
+                        continue;
+                    }
+                    ++at;
+                    break;
+                }
+                field.push_back(text[at++]);
+            }
+            if (at < text.size() && text[at] != delimiter) return std::nullopt;
+        } else {
+            while (at < text.size() && text[at] != delimiter) {
+                const char byte = text[at++];
+                if (byte == quote || byte == '\n' || byte == '\r') return std::nullopt;
+                field.push_back(byte);
+            }
+        }
+        fields.push_back(std::move(field));
+        if (at == text.size()) return fields;
+        ++at;  // the delimiter
+    }
+}
+
+bool is_line_break(char byte) {
+    return byte == '\n' || byte == '\r';
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 4) return 0;
+    brelt::RowFormat format;
+    format.delimiter = static_cast<char>(data[0]);
+    format.quotechar = static_cast<char>(data[1]);
+    format.quoting = data[2] % 6;  // 4 and 5 act as minimal
+    format.safe = (data[3] & 1) != 0;
+    format.lineterminator = "";
+    const std::string_view rest(reinterpret_cast<const char*>(data) + 4, size - 4);
+
+    std::vector<std::string_view> fields;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = rest.find('\xFF', start);
+        fields.push_back(rest.substr(start, end - start));
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+
+    std::string out, scratch;
+    brelt::serialize_row(out, fields, format, scratch);
+
+    std::vector<std::string> guarded;
+    for (auto field : fields)
+        guarded.emplace_back(brelt::guard_formula(field, format.safe, scratch));
+
+    if (format.quoting == 3) {
+        std::string joined;
+        for (std::size_t i = 0; i < guarded.size(); ++i) {
+            if (i != 0) joined.push_back(format.delimiter);
+            joined += guarded[i];
+        }
+        if (out != joined) std::abort();
+        return 0;
+    }
+    // A dialect whose delimiter is the quote or a line break cannot be read.
+    if (format.delimiter == format.quotechar || is_line_break(format.delimiter) ||
+        is_line_break(format.quotechar)) {
+        return 0;
+    }
+    auto read = split_record(out, format.delimiter, format.quotechar);
+    if (!read || *read != guarded) std::abort();
+
+    if (format.delimiter != '"') {
+        brelt::BulkFieldEncoder encoder(format.delimiter);
+        std::string bulk;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            if (i != 0) bulk.push_back(format.delimiter);
+            bulk += encoder.encode(fields[i], format.safe);
+        }
+        auto bulk_read = split_record(bulk, format.delimiter, '"');
+        if (!bulk_read || *bulk_read != guarded) std::abort();
+    }
+    return 0;
+}

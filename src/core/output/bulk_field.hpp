@@ -1,0 +1,28 @@
+// The bytes the bulk writer writes for one field. Fields are written as they
+// stand except that a text holding the delimiter, a quote, CR or LF is quoted
+// minimally (enclosed in '"', inner '"' doubled); unquoted, such a text would
+// split its field or its record, and the file would not read back.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace brelt {
+
+class BulkFieldEncoder {
+  public:
+    explicit BulkFieldEncoder(char delimiter) : delimiter_(delimiter) {}
+
+    // `text` with the formula guard applied when `guard` is set, then quoted
+    // when needed. The result is `text` itself or lives in this encoder until
+    // the next call; the buffers are reused, so steady output allocates
+    // nothing.
+    std::string_view encode(std::string_view text, bool guard);
+
+  private:
+    char delimiter_;
+    std::string guarded_;
+    std::string quoted_;
+};
+
+}  // namespace brelt

@@ -1,0 +1,72 @@
+// A file written through one fixed buffer with POSIX open/write/close, for the
+// bulk writer. Every failure is kept as an error value, never lost.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "common/result.hpp"
+
+namespace brelt {
+
+inline constexpr std::size_t kOutputBufferSize = 262'144;
+
+class OutputFile {
+  public:
+    // Creates `path`, or truncates it, for writing only, with permission bits
+    // 0o666 less the umask. Errors read as the system's text followed by
+    // " (os error N)"; a path holding a NUL byte is refused before any call.
+    static Result<OutputFile> create(const std::string& path);
+
+    OutputFile(OutputFile&& other) noexcept;
+    OutputFile& operator=(OutputFile&& other) noexcept;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    // Closes the descriptor without writing what is still buffered; callers
+    // end with finish().
+    ~OutputFile();
+
+    // A piece that fits is copied into the buffer; otherwise the buffer is
+    // written out first, and a piece at least as large as the whole buffer
+    // goes to the file directly. After a failed write the error is kept and
+    // all later output is dropped.
+    void append(std::string_view piece) {
+        if (piece.size() <= kOutputBufferSize - used_) {
+            // copy_n, unlike memcpy, allows the null data of an empty view.
+            std::copy_n(piece.data(), piece.size(), buffer_.get() + used_);
+            used_ += piece.size();
+        } else {
+            append_slow(piece);
+        }
+    }
+    void push(char byte) {
+        if (used_ == kOutputBufferSize) write_out_buffer();
+        buffer_[used_++] = byte;
+    }
+
+    // Whether a write has failed; the loop writing rows may stop early.
+    bool failed() const { return error_.has_value(); }
+
+    // Writes out what is buffered and closes the file. The first write or
+    // close error, else the number of bytes that reached the file.
+    Result<std::uint64_t> finish();
+
+  private:
+    explicit OutputFile(int fd);
+    void append_slow(std::string_view piece);
+    void write_out_buffer();
+    void write_all(const char* data, std::size_t size);
+
+    int fd_ = -1;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
+    std::uint64_t written_ = 0;
+    std::optional<Error> error_;
+};
+
+}  // namespace brelt

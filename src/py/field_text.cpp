@@ -1,0 +1,73 @@
+#include "field_text.hpp"
+
+namespace brelt::py {
+
+namespace {
+
+std::optional<std::string_view> utf8_of(PyObject* text) {
+    Py_ssize_t size = 0;
+    const char* data = PyUnicode_AsUTF8AndSize(text, &size);
+    if (data == nullptr) return std::nullopt;
+    return std::string_view(data, static_cast<std::size_t>(size));
+}
+
+void append_code_point(std::string& out, Py_UCS4 code) {
+    if (code < 0x80) {
+        out.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else if (code < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+}
+
+}  // namespace
+
+std::optional<std::string_view> writer_field_text_general(PyObject* value, OwnedRef& owner) {
+    if (PyUnicode_Check(value)) {
+        owner = OwnedRef::borrow(value);
+    } else {
+        owner = OwnedRef::steal(PyObject_Str(value));
+        if (!owner) return std::nullopt;
+    }
+    return utf8_of(owner.get());
+}
+
+void utf8_replacing_surrogates(PyObject* text, std::string& out) {
+    out.clear();
+    const int kind = PyUnicode_KIND(text);
+    const void* data = PyUnicode_DATA(text);
+    const Py_ssize_t length = PyUnicode_GET_LENGTH(text);
+    for (Py_ssize_t i = 0; i < length; ++i) {
+        const Py_UCS4 code = PyUnicode_READ(kind, data, i);
+        append_code_point(out, code >= 0xD800 && code <= 0xDFFF ? 0xFFFD : code);
+    }
+}
+
+std::string_view bulk_field_text(PyObject* value, OwnedRef& owner, std::string& scratch) {
+    if (value == nullptr) return {};
+    if (PyUnicode_CheckExact(value)) {
+        owner = OwnedRef::borrow(value);
+    } else {
+        owner = OwnedRef::steal(PyObject_Str(value));
+        if (!owner) {
+            PyErr_Clear();
+            return {};
+        }
+    }
+    if (auto text = utf8_of(owner.get())) return *text;
+    // Only a lone surrogate makes a str unencodable.
+    PyErr_Clear();
+    utf8_replacing_surrogates(owner.get(), scratch);
+    return scratch;
+}
+
+}  // namespace brelt::py
