@@ -129,13 +129,16 @@ bool convert_fields(PyObject* row, Take&& take) {
 }
 
 bool append_row(WriterState& state, PyObject* row) {
+    const std::size_t row_start = state.buffer.size();
+    std::size_t fields = 0;
     // The owner goes as soon as its field has been appended.
     const bool converted =
         convert_fields(row, [&](std::size_t index, std::string_view text, OwnedRef) {
             append_row_field(state.buffer, index, text, state.format, state.guard_scratch);
+            ++fields;
         });
     if (!converted) return false;
-    state.buffer.append(state.format.lineterminator);
+    end_row(state.buffer, row_start, fields, state.format);
     return true;
 }
 

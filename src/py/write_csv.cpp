@@ -55,7 +55,10 @@ void write_header(OutputFile& file, const std::vector<Column>& columns, char del
                   BulkFieldEncoder& encoder) {
     for (std::size_t index = 0; index < columns.size(); ++index) {
         if (index != 0) file.push(delimiter);
-        file.append(encoder.encode(columns[index].name, false));  // names are never guarded
+        // Names are never guarded.
+        const std::string_view name = columns[index].name;
+        file.append(columns.size() == 1 ? encoder.encode_sole(name, false)
+                                        : encoder.encode(name, false));
     }
     file.push('\n');
 }
@@ -71,7 +74,9 @@ void write_record(OutputFile& file, PyObject* record, const std::vector<Column>&
         // Held while str() runs, which may remove it from the dict.
         OwnedRef held = OwnedRef::borrow(value);
         OwnedRef owner;
-        file.append(encoder.encode(bulk_field_text(held.get(), owner, scratch), safe));
+        const std::string_view text = bulk_field_text(held.get(), owner, scratch);
+        file.append(columns.size() == 1 ? encoder.encode_sole(text, safe)
+                                        : encoder.encode(text, safe));
     }
     file.push('\n');
 }

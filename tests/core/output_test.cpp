@@ -137,11 +137,18 @@ TEST(FormulaGuard, ComesBeforeQuoting) {
     EXPECT_EQ(row({"=x"}, format_with(kAll, false)), "\"=x\"\r\n");
 }
 
+TEST(SerializeRow, ALoneEmptyFieldIsQuotedSoTheLineIsNotBlank) {
+    RowFormat format;
+    EXPECT_EQ(row({""}, format), "\"\"\r\n");
+    EXPECT_EQ(row({"x"}, format), "x\r\n");
+    format.quoting = 3;  // never quotes
+    EXPECT_EQ(row({""}, format), "\r\n");
+}
+
 TEST(SerializeRow, JoinsFieldsAndEndsWithTheTerminator) {
     RowFormat format;
     EXPECT_EQ(row({"a", "b,c", "3"}, format), "a,\"b,c\",3\r\n");
     EXPECT_EQ(row({}, format), "\r\n");
-    EXPECT_EQ(row({""}, format), "\r\n");
     EXPECT_EQ(row({"", ""}, format), ",\r\n");
     format.lineterminator = "||";
     EXPECT_EQ(row({"a", "b"}, format), "a,b||");

@@ -115,12 +115,15 @@ class TestWriterow:
         assert writer.writerow([]) is None
         writer.writerow([""])
         writer.writerow(["x", "y"])
-        assert f.calls == ["\r\n", "\r\n", "x,y\r\n"]
+        # A lone empty field is quoted so the line does not read as blank.
+        assert f.calls == ["\r\n", '""\r\n', "x,y\r\n"]
         silent = RecordingFile()
         quiet = PyWriter(silent, lineterminator="")
         quiet.writerow([])
-        quiet.writerow([""])
         assert silent.calls == []
+        unquoted = RecordingFile()
+        PyWriter(unquoted, quoting=3).writerow([""])
+        assert unquoted.calls == ["\r\n"]
 
     def test_rows_may_be_any_sequence(self):
         class Pair:
@@ -357,12 +360,6 @@ def read_back(text, **dialect):
     return list(csv.reader(io.StringIO(text, newline=""), **dialect))
 
 
-def blank_for_one_empty_field(rows):
-    # A row of one empty field is written as a bare line end, which the csv
-    # module reads as an empty row.
-    return [[] if row == [""] else row for row in rows]
-
-
 @settings(max_examples=300, deadline=None)
 @given(rows=row_lists, quoting=st.sampled_from([0, 1]), delimiter=st.sampled_from([",", ";", "\t"]),
        batch=st.booleans())
@@ -374,15 +371,12 @@ def test_round_trip_through_csv_reader(rows, quoting, delimiter, batch):
     else:
         for row in rows:
             writer.writerow(row)
-    expected = rows if quoting == 1 else blank_for_one_empty_field(rows)
-    assert read_back(f.getvalue(), delimiter=delimiter) == expected
+    assert read_back(f.getvalue(), delimiter=delimiter) == rows
 
 
 @settings(max_examples=300, deadline=None)
 @given(rows=row_lists, quoting=st.sampled_from([csv.QUOTE_MINIMAL, csv.QUOTE_ALL]))
 def test_parity_with_csv_writer(rows, quoting):
-    # The csv module writes a lone empty field as "" under QUOTE_MINIMAL.
-    rows = [row for row in rows if row != [""]]
     ours, theirs = io.StringIO(), io.StringIO()
     PyWriter(ours, quoting=quoting).writerows(rows)
     csv.writer(theirs, quoting=quoting).writerows(rows)
@@ -396,4 +390,4 @@ def test_guarded_output_reads_back_as_guarded_text(rows):
     PyWriter(f, safe=True).writerows(rows)
     guarded = [["'" + v if v[:1] in ("\t", "\r", "+", "-", "=", "@") else v for v in row]
                for row in rows]
-    assert read_back(f.getvalue()) == blank_for_one_empty_field(guarded)
+    assert read_back(f.getvalue()) == guarded

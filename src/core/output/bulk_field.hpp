@@ -18,6 +18,12 @@ class BulkFieldEncoder {
     // the next call; the buffers are reused, so steady output allocates
     // nothing.
     std::string_view encode(std::string_view text, bool guard);
+    // The same for the only field of a line: an empty one is written as ""
+    // so the line is not blank (readers skip blank lines).
+    std::string_view encode_sole(std::string_view text, bool guard) {
+        const std::string_view encoded = encode(text, guard);
+        return encoded.empty() ? std::string_view("\"\"") : encoded;
+    }
 
   private:
     char delimiter_;

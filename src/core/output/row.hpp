@@ -25,6 +25,13 @@ struct RowFormat {
 void append_row_field(std::string& out, std::size_t index, std::string_view text,
                       const RowFormat& format, std::string& scratch);
 
+// Ends a row begun at out[row_start] with `field_count` fields. A row of one
+// empty field would be a bare line end, which readers skip as a blank line,
+// so the field is written as "" instead (under every mode but QuoteNone,
+// which never quotes).
+void end_row(std::string& out, std::size_t row_start, std::size_t field_count,
+             const RowFormat& format);
+
 // Appends one whole row; a row of no fields is just the line terminator.
 void serialize_row(std::string& out, std::span<const std::string_view> fields,
                    const RowFormat& format, std::string& scratch);
