@@ -1,5 +1,6 @@
 #include "table/parse_table.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -96,15 +97,22 @@ class TableBuilder {
 
     // Once a sample of rows is in, reserve for the whole input at the same
     // density, so the arrays are not regrown (and copied) as they fill up.
-    // Large arrays are mapped, so reserving more than is used costs nothing.
+    // Large arrays are mapped, so reserving more than is used costs only
+    // address space. Only a hint: if it can't be had, the arrays grow as needed.
     void reserve_for_input(std::uint64_t consumed, std::uint64_t input_size) {
         ParsedTable& table = *table_;
         if (consumed == 0 || table.rows_.empty()) return;
         const double scale = 1.05 * static_cast<double>(input_size) / static_cast<double>(consumed);
-        table.rows_.reserve(
-            static_cast<std::size_t>(scale * static_cast<double>(table.rows_.size())));
-        table.spans_.reserve(
-            static_cast<std::size_t>(scale * static_cast<double>(table.spans_.size())));
+        // Every row takes at least two bytes of input and every field one.
+        const double rows = std::min(scale * static_cast<double>(table.rows_.size()),
+                                     static_cast<double>(input_size / 2 + 1));
+        const double fields = std::min(scale * static_cast<double>(table.spans_.size()),
+                                       static_cast<double>(input_size + 1));
+        try {
+            table.rows_.reserve(static_cast<std::size_t>(rows));
+            table.spans_.reserve(static_cast<std::size_t>(fields));
+        } catch (const std::bad_alloc&) {
+        }
     }
 
     TableRef finish() { return TableRef::adopt(std::exchange(table_, nullptr)); }

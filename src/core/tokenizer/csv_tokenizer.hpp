@@ -5,7 +5,8 @@
 // that opens and closes quoted stretches, inside which a doubled quote stands
 // for one quote; records end at LF or CR LF; lines made only of CR and LF
 // bytes are skipped; a UTF-8 byte-order mark is skipped at the very start.
-// Malformed quoting is never an error (see read_record).
+// Malformed quoting is never an error: see read_general_record for what it
+// reads as.
 #pragma once
 
 #include <cstddef>

@@ -44,11 +44,6 @@ class RawRecord {
         spans.clear();
         lent_ = nullptr;
     }
-    void copy_from(const RawRecord& other) {
-        clear();
-        storage_.append(other.data(), other.size());
-        spans.append(other.spans.data(), other.spans.size());
-    }
 
     // The tokenizer's side. A record that is one unquoted stretch of the
     // input is lent from the input (which outlives the tokenizer) instead of

@@ -1,3 +1,4 @@
+// Byte values and sizes shared by the tokenizer's record paths.
 #pragma once
 
 #include <cstddef>
