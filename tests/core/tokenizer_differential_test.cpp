@@ -7,12 +7,11 @@
 #include <vector>
 
 #include "csv_reference.hpp"
+#include "read_all_records.hpp"
 #include "tokenizer/csv_tokenizer.hpp"
 
 namespace brelt {
 namespace {
-
-using testing::Record;
 
 testing::ReferenceParse tokenize_all(const std::string& input, char delimiter, bool strict, Isa isa,
                                      std::size_t chunk_size, bool simple_records = true) {
@@ -22,28 +21,7 @@ testing::ReferenceParse tokenize_all(const std::string& input, char delimiter, b
     options.flexible = !strict;
     options.tuning.isa = isa;
     options.tuning.chunk_size = chunk_size;
-    CsvTokenizer tokenizer({reinterpret_cast<const std::uint8_t*>(input.data()), input.size()},
-                           options);
-    testing::ReferenceParse out;
-    auto take = [&](const RawRecord& record) {
-        Record fields;
-        for (std::size_t i = 0; i < record.field_count(); ++i)
-            fields.emplace_back(record.field(i));
-        out.records.push_back(std::move(fields));
-    };
-    EXPECT_TRUE(tokenizer.ensure_headers().ok());
-    if (tokenizer.records_read() > 0) take(tokenizer.header_record());
-    RawRecord record;
-    for (;;) {
-        Result<ReadOutcome> outcome = tokenizer.read_record(record);
-        if (!outcome) {
-            out.error = outcome.error().message;
-            break;
-        }
-        if (*outcome == ReadOutcome::EndOfInput) break;
-        take(record);
-    }
-    return out;
+    return testing::read_all_records(input, options);
 }
 
 // Short runs of the bytes that matter, plus long plain and quoted runs that

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "read_all_records.hpp"
 #include "tokenizer/csv_tokenizer.hpp"
 
 namespace brelt {
@@ -21,38 +22,9 @@ std::span<const std::uint8_t> bytes_of(std::string_view text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-// Every record, the header line included, in the calling order parse_table uses.
-Tokenized tokenize_with(std::string_view input, TokenizerOptions options) {
-    CsvTokenizer tokenizer(bytes_of(input), options);
-    Tokenized out;
-    auto take = [&](const RawRecord& record) {
-        std::vector<std::string> fields;
-        for (std::size_t i = 0; i < record.field_count(); ++i) {
-            const RecordSpan span = record.spans[i];
-            EXPECT_LE(span.start, span.end);
-            EXPECT_LE(span.end, record.size());
-            fields.emplace_back(record.field(i));
-        }
-        out.records.push_back(std::move(fields));
-    };
-    EXPECT_TRUE(tokenizer.ensure_headers().ok());
-    if (options.has_headers && tokenizer.records_read() > 0) take(tokenizer.header_record());
-    RawRecord record;
-    for (;;) {
-        if (tokenizer.reemit_first()) {
-            take(tokenizer.header_record());
-            tokenizer.clear_reemit_first();
-            continue;
-        }
-        Result<ReadOutcome> outcome = tokenizer.read_record(record);
-        if (!outcome) {
-            out.error = outcome.error().message;
-            break;
-        }
-        if (*outcome == ReadOutcome::EndOfInput) break;
-        take(record);
-    }
-    return out;
+Tokenized tokenize_with(std::string_view input, const TokenizerOptions& options) {
+    testing::ReferenceParse parsed = testing::read_all_records(input, options);
+    return {std::move(parsed.records), parsed.error.value_or("")};
 }
 
 // Both record paths must agree on every case.
