@@ -35,7 +35,8 @@ class TableBuilder {
   public:
     TableBuilder(std::size_t input_size, const TableLimits& limits)
         : table_(new ParsedTable()), limits_(limits) {
-        table_->text_.reserve(input_size);
+        // Enough for every field unless a column is selected twice.
+        table_->text_.reserve(input_size + kCopyWidth);
     }
     ~TableBuilder() {
         if (table_ != nullptr) table_->release();
@@ -73,7 +74,7 @@ class TableBuilder {
                                std::to_string(limits_.max_text_bytes) +
                                " bytes, more than a table can hold");
         }
-        // The slack lets append_field move short fields in one fixed-size copy.
+        // The slack lets FieldWriter move short fields in one fixed-size copy.
         table.text_.reserve_extra(bound + kCopyWidth);
         table.spans_.reserve_extra(count);
         table.rows_.push_back(
