@@ -1,6 +1,7 @@
 // decode_to_utf8 on the inputs a CSV reader meets: valid UTF-8 (validate and
-// copy), windows-1252 (the fallback for text that is not UTF-8), UTF-16LE, and
-// Shift_JIS and gb18030 text under a label.
+// copy), windows-1252 (the fallback for text that is not UTF-8), UTF-16LE
+// (ASCII only, and with some accented letters), and Shift_JIS and gb18030 text
+// under a label.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -60,19 +61,30 @@ void BM_DecodeWindows1252Fallback(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeWindows1252Fallback)->Unit(benchmark::kMillisecond);
 
+// UTF-16LE with a byte-order mark, from csv_bytes text (ASCII and two-byte
+// characters only).
+std::vector<std::uint8_t> utf16le_of(const std::vector<std::uint8_t>& utf8) {
+    std::vector<std::uint8_t> utf16 = {0xFF, 0xFE};
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        std::uint32_t unit = utf8[i];
+        if (unit >= 0x80) unit = ((unit & 0x1F) << 6) | (utf8[++i] & 0x3F);
+        utf16.push_back(static_cast<std::uint8_t>(unit));
+        utf16.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    return utf16;
+}
+
 void BM_DecodeUtf16LE(benchmark::State& state) {
-    static const auto input = [] {
-        auto ascii = csv_bytes(0, false);
-        std::vector<std::uint8_t> utf16 = {0xFF, 0xFE};
-        for (std::uint8_t byte : ascii) {
-            utf16.push_back(byte);
-            utf16.push_back(0);
-        }
-        return utf16;
-    }();
+    static const auto input = utf16le_of(csv_bytes(0, false));
     run(state, input, std::nullopt);
 }
 BENCHMARK(BM_DecodeUtf16LE)->Unit(benchmark::kMillisecond);
+
+void BM_DecodeUtf16LEAccented(benchmark::State& state) {
+    static const auto input = utf16le_of(csv_bytes(5, false));
+    run(state, input, std::nullopt);
+}
+BENCHMARK(BM_DecodeUtf16LEAccented)->Unit(benchmark::kMillisecond);
 
 // Two-byte characters of a legacy encoding: every lead/trail pair in the
 // given ranges that decodes without error (mostly ideographs).
