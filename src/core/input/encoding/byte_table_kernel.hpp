@@ -5,8 +5,8 @@
 //            copies the kWidth bytes at p to dst and returns a mask with bit i
 //            set when byte i is 0x80 or more
 //
-// ASCII bytes are themselves and go kWidth at a time; a byte from 0x80 and the
-// non-ASCII bytes right after it go through the table one by one.
+// ASCII bytes are themselves and go kWidth at a time; a step that holds bytes
+// from 0x80 puts them through the table one by one.
 //
 // Internal linkage on purpose, as in utf16_kernel.hpp: each instruction-set
 // file compiles its own copy with its own flags.
@@ -50,13 +50,16 @@ void decode_byte_table_chunk(const ByteTable& table, DecodeCursor& c, const std:
             dst += kStep;
             continue;
         }
-        // Keep the ASCII bytes before the first non-ASCII one.
-        const auto ascii = static_cast<unsigned>(std::countr_zero(non_ascii));
-        p += ascii;
-        dst += ascii;
-        do {
-            put_byte(table, *p++, dst, errors);
-        } while (p < chunk_end && *p >= 0x80);
+        // Keep the ASCII bytes before the first non-ASCII one; from there to
+        // the last non-ASCII one (64 minus the leading zeros of the mask is
+        // one past it), every byte goes through the table, ASCII included: a
+        // loop of known length, not a branch on each byte.
+        const auto first = static_cast<unsigned>(std::countr_zero(non_ascii));
+        const auto stop = 64u - static_cast<unsigned>(std::countl_zero(non_ascii));
+        dst += first;
+        const std::uint8_t* const table_end = p + stop;
+        for (p += first; p < table_end; ++p)
+            put_byte(table, *p, dst, errors);
     }
     c.in = p;
     c.out = dst;

@@ -6,8 +6,8 @@
 //            dst[0, kUnits) and returns a mask with bit i set when unit i is
 //            0x80 or more (its stored byte is then meaningless)
 //
-// ASCII units go kUnits at a time; a unit from 0x80 and the non-ASCII units
-// right after it are decoded one by one. A leading surrogate not followed by a
+// ASCII units go kUnits at a time; a step that holds units from 0x80 decodes
+// them one by one. A leading surrogate not followed by a
 // trailing one is an error on its own and the unit after it is decoded
 // afresh; at the end, a pending leading surrogate and an odd byte together
 // make one error.
@@ -88,13 +88,15 @@ void decode_utf16_chunk(DecodeCursor& c, const std::uint8_t* chunk_end, const st
                 dst += V::kUnits;
                 continue;
             }
-            // Keep the ASCII units before the first non-ASCII one.
-            const auto ascii = static_cast<unsigned>(std::countr_zero(non_ascii));
-            p += 2 * ascii;
-            dst += ascii;
-            do {
+            // Keep the ASCII units before the first non-ASCII one, and decode
+            // one by one from there to the last (64 minus the leading zeros
+            // of the mask is one past it). A pair may end one unit later.
+            const auto first = static_cast<unsigned>(std::countr_zero(non_ascii));
+            const auto stop = 64u - static_cast<unsigned>(std::countl_zero(non_ascii));
+            dst += first;
+            const std::uint8_t* const units_end = p + 2 * stop;
+            for (p += 2 * first; p < units_end;)
                 decode_unit<kBigEndian>(p, end, dst, errors);
-            } while (p < chunk_end && end - p >= 2 && unit_at<kBigEndian>(p) >= 0x80);
         } else if (end - p >= 2) {
             decode_unit<kBigEndian>(p, end, dst, errors);
         } else {
