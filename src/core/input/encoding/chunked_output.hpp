@@ -45,6 +45,11 @@ class ChunkedOutput {
         return out_.data() + length_;
     }
 
+    // Reserves room for `extra` bytes after what was committed.
+    void expect(std::size_t extra) {
+        if (length_ + extra > out_.size()) reserve_output(out_, length_ + extra - out_.size());
+    }
+
     // `end` is one past the last byte written into the room.
     void commit(const char* end) { length_ = static_cast<std::size_t>(end - out_.data()); }
 

@@ -53,11 +53,22 @@ std::size_t decode_in_chunks(std::span<const std::uint8_t> bytes, std::string& o
     ChunkedOutput output(out, n + n / 2 + room_for(n < kChunk ? n : kChunk));
     DecodeCursor c{bytes.data(), nullptr, 0};
     while (c.in < end) {
-        const auto left = static_cast<std::size_t>(end - c.in);
-        const std::uint8_t* const chunk_end = left > kChunk ? c.in + kChunk : end;
-        c.out = output.room(room_for(static_cast<std::size_t>(chunk_end - c.in)));
+        const std::uint8_t* const start = c.in;
+        const auto left = static_cast<std::size_t>(end - start);
+        const std::uint8_t* const chunk_end = left > kChunk ? start + kChunk : end;
+        char* const room = output.room(room_for(static_cast<std::size_t>(chunk_end - start)));
+        c.out = room;
         kernel(c, chunk_end, end);
         output.commit(c.out);
+        const auto consumed = static_cast<std::size_t>(c.in - start);
+        const auto written = static_cast<std::size_t>(c.out - room);
+        if (start == bytes.data() && c.in < end && 2 * written > 3 * consumed) {
+            // Text that takes more than 1.5 bytes per byte (most single-byte
+            // text outside Latin scripts) would outgrow the reservation and be
+            // copied: reserve for the rest at the first chunk's rate, plus an eighth.
+            const auto rest = static_cast<std::size_t>(end - c.in);
+            output.expect(rest / 8 * 9 * written / consumed + room_for(kChunk));
+        }
     }
     output.finish();
     return c.errors;
