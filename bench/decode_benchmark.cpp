@@ -1,6 +1,7 @@
 // decode_to_utf8 on the inputs a CSV reader meets: valid UTF-8 (validate and
-// copy), windows-1252 (the fallback for text that is not UTF-8), UTF-16LE, and
-// Shift_JIS and gb18030 text under a label.
+// copy), windows-1252 (the fallback for text that is not UTF-8), UTF-16LE
+// (ASCII only, and with some accented letters), text with hardly any ASCII in
+// windows-1251 and UTF-16LE, and Shift_JIS and gb18030 text under a label.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -60,19 +61,63 @@ void BM_DecodeWindows1252Fallback(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeWindows1252Fallback)->Unit(benchmark::kMillisecond);
 
+// UTF-16LE with a byte-order mark, from csv_bytes text (ASCII and two-byte
+// characters only).
+std::vector<std::uint8_t> utf16le_of(const std::vector<std::uint8_t>& utf8) {
+    std::vector<std::uint8_t> utf16 = {0xFF, 0xFE};
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        std::uint32_t unit = utf8[i];
+        if (unit >= 0x80) unit = ((unit & 0x1F) << 6) | (utf8[++i] & 0x3F);
+        utf16.push_back(static_cast<std::uint8_t>(unit));
+        utf16.push_back(static_cast<std::uint8_t>(unit >> 8));
+    }
+    return utf16;
+}
+
 void BM_DecodeUtf16LE(benchmark::State& state) {
-    static const auto input = [] {
-        auto ascii = csv_bytes(0, false);
-        std::vector<std::uint8_t> utf16 = {0xFF, 0xFE};
-        for (std::uint8_t byte : ascii) {
-            utf16.push_back(byte);
-            utf16.push_back(0);
-        }
-        return utf16;
-    }();
+    static const auto input = utf16le_of(csv_bytes(0, false));
     run(state, input, std::nullopt);
 }
 BENCHMARK(BM_DecodeUtf16LE)->Unit(benchmark::kMillisecond);
+
+void BM_DecodeUtf16LEAccented(benchmark::State& state) {
+    static const auto input = utf16le_of(csv_bytes(5, false));
+    run(state, input, std::nullopt);
+}
+BENCHMARK(BM_DecodeUtf16LEAccented)->Unit(benchmark::kMillisecond);
+
+// Text with hardly any ASCII: words of 3..8 characters from [low, high]
+// between commas and line breaks, as single bytes or as UTF-16LE with a
+// byte-order mark.
+std::vector<std::uint8_t> dense_text(bool utf16, std::uint32_t low, std::uint32_t high) {
+    std::mt19937 random(9);
+    std::vector<std::uint8_t> bytes;
+    if (utf16) bytes = {0xFF, 0xFE};
+    auto put = [&](std::uint32_t c) {
+        bytes.push_back(static_cast<std::uint8_t>(c));
+        if (utf16) bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+    };
+    while (bytes.size() < kSize) {
+        for (unsigned k = 3 + random() % 6; k > 0; --k)
+            put(low + random() % (high - low + 1));
+        put(random() % 8 == 0 ? '\n' : ',');
+    }
+    return bytes;
+}
+
+void BM_DecodeWindows1251Text(benchmark::State& state) {
+    // Cyrillic letters.
+    static const auto input = dense_text(false, 0xC0, 0xFF);
+    run(state, input, "windows-1251");
+}
+BENCHMARK(BM_DecodeWindows1251Text)->Unit(benchmark::kMillisecond);
+
+void BM_DecodeUtf16LECjkText(benchmark::State& state) {
+    // CJK unified ideographs.
+    static const auto input = dense_text(true, 0x4E00, 0x9FFF);
+    run(state, input, std::nullopt);
+}
+BENCHMARK(BM_DecodeUtf16LECjkText)->Unit(benchmark::kMillisecond);
 
 // Two-byte characters of a legacy encoding: every lead/trail pair in the
 // given ranges that decodes without error (mostly ideographs).

@@ -39,6 +39,46 @@ TEST(DecodeToUtf8, InvalidUtf8WithoutLabelIsWindows1252Throughout) {
     EXPECT_EQ(decode_ok("\x81\x8D\x8F\x90\x9D"), "\u0081\u008D\u008F\u0090\u009D");
 }
 
+TEST(DecodeToUtf8, ValidityIsJudgedOverTheWholeOfALongInput) {
+    // Long inputs are validated in pieces (64 KiB); a character or a bad
+    // sequence anywhere near a piece's edge must count the same as elsewhere.
+    constexpr std::size_t kPiece = 64 * 1024;
+    const std::string filler(3 * kPiece, 'a');
+    for (std::string_view inserted : {"\xC3\xA9", "\xE6\xBC\xA2", "\xF0\x9F\x98\x80"}) {
+        for (std::size_t at = kPiece - 6; at <= kPiece + 2; ++at) {
+            std::string text = filler;
+            text.replace(at, inserted.size(), inserted);
+            EXPECT_EQ(decode_ok(text), text) << at;
+        }
+    }
+    // Windows-1252 reads every byte of these as a character of its own.
+    auto as_windows_1252 = [](const std::string& text) {
+        std::string out;
+        for (unsigned char c : text) {
+            if (c < 0x80) {
+                out += static_cast<char>(c);
+            } else if (c >= 0xA0) {
+                out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+            } else {
+                ADD_FAILURE() << "byte without a Latin-1 code point in windows-1252";
+            }
+        }
+        return out;
+    };
+    // A truncated sequence, a lone lead byte, and a fourth continuation byte in a row.
+    for (std::string_view inserted : {"\xE6\xBC", "\xF0", "\xA9\xA9\xA9\xA9"}) {
+        for (std::size_t at = kPiece - 6; at <= kPiece + 2; ++at) {
+            std::string text = filler;
+            text.replace(at, inserted.size(), inserted);
+            // Valid text earlier in the input is windows-1252 all the same.
+            text.replace(10, 2, "\xC3\xA9");
+            EXPECT_EQ(decode_ok(text), as_windows_1252(text)) << at;
+        }
+    }
+    std::string bad_last_byte = filler + "\xE9";
+    EXPECT_EQ(decode_ok(bad_last_byte), as_windows_1252(bad_last_byte));
+}
+
 TEST(DecodeToUtf8, Utf8ByteOrderMarkIsDroppedAndWinsOverTheLabel) {
     EXPECT_EQ(decode_ok("\xEF\xBB\xBF"), "");
     EXPECT_EQ(decode_ok("\xEF\xBB\xBFx,y"), "x,y");

@@ -67,6 +67,22 @@ void* buffer_reallocate(void* data, std::size_t old_capacity, std::size_t used,
     return grown;
 }
 
+void advise_huge_pages(void* data, std::size_t bytes) {
+#if defined(MADV_HUGEPAGE)
+    if (bytes < kMappedBufferBytes) return;
+    const auto start = reinterpret_cast<std::uintptr_t>(data);
+    // Rounded inwards to huge-page boundaries; clearing the low bits of a
+    // power-of-two size rounds down.
+    const std::uintptr_t first = (start + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t last = (start + bytes) & ~(kHugePage - 1);
+    // Only advice: where the kernel declines, the pages are simply small.
+    if (last > first) ::madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
+
 void buffer_free(void* data, std::size_t capacity) {
     if (data == nullptr) return;
     if (is_mapped(capacity)) {

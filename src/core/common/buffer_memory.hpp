@@ -22,4 +22,9 @@ void* buffer_reallocate(void* data, std::size_t old_capacity, std::size_t used,
                         std::size_t new_capacity);
 void buffer_free(void* data, std::size_t capacity);
 
+// Marks the whole huge pages inside [data, data + bytes) for transparent huge
+// pages: for memory from another allocator (a std::string's reservation) that
+// will be written front to back. Ranges below kMappedBufferBytes are left alone.
+void advise_huge_pages(void* data, std::size_t bytes);
+
 }  // namespace brelt

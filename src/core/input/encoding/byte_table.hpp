@@ -8,6 +8,8 @@
 #include <span>
 #include <string>
 
+#include "common/isa.hpp"
+
 namespace brelt::encoding_detail {
 
 // The UTF-8 form of one byte's code point, ready to copy. It is always copied
@@ -52,7 +54,10 @@ constexpr ByteTable make_byte_table(const std::uint16_t (&index)[128]) {
     return table;
 }
 
-// Appends the decoding of `bytes` to `out`; returns the number of unmapped bytes.
+// Appends the decoding of `bytes` to `out`; returns the number of unmapped
+// bytes. The first form runs one instruction set's kernel (for the tests).
+std::size_t decode_byte_table(Isa isa, const ByteTable& table, std::span<const std::uint8_t> bytes,
+                              std::string& out);
 std::size_t decode_byte_table(const ByteTable& table, std::span<const std::uint8_t> bytes,
                               std::string& out);
 

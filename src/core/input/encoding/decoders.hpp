@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "common/isa.hpp"
 #include "input/encoding/encoding.hpp"
 
 namespace brelt::encoding_detail {
@@ -15,6 +16,13 @@ std::size_t decode_utf8(std::span<const std::uint8_t> bytes, std::string& out);
 std::size_t decode_utf16(std::span<const std::uint8_t> bytes, bool big_endian, std::string& out);
 // `encoding` must be one of kFirstSingleByte..kLastSingleByte.
 std::size_t decode_single_byte(Encoding encoding, std::span<const std::uint8_t> bytes,
+                               std::string& out);
+
+// The same through one instruction set's kernels, for the tests; every set
+// gives the same output.
+std::size_t decode_utf16(Isa isa, std::span<const std::uint8_t> bytes, bool big_endian,
+                         std::string& out);
+std::size_t decode_single_byte(Isa isa, Encoding encoding, std::span<const std::uint8_t> bytes,
                                std::string& out);
 std::size_t decode_x_user_defined(std::span<const std::uint8_t> bytes, std::string& out);
 std::size_t decode_replacement(std::span<const std::uint8_t> bytes, std::string& out);

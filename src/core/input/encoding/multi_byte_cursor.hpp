@@ -9,8 +9,7 @@
 //
 // No input byte yields more than 3 bytes of UTF-8 (an error or a half-width
 // katakana from one byte; two-byte sequences yield at most 4), so the output is
-// sized for that worst case one chunk of input at a time: the zero-filled
-// tail stays small and in cache however large the input.
+// sized for that worst case one chunk of input at a time (chunked_output.hpp).
 #pragma once
 
 #include <cstddef>
@@ -19,6 +18,7 @@
 #include <span>
 #include <string>
 
+#include "input/encoding/chunked_output.hpp"
 #include "input/encoding/utf8_output.hpp"
 
 namespace brelt::encoding_detail {
@@ -69,24 +69,20 @@ class MultiByteCursor {
         constexpr std::size_t kOverrun = 8;
         constexpr std::size_t kMaxUtf8PerByte = 3;
 
-        std::size_t length = out.size();
         // Most text needs at most 1.5 bytes per byte (two-byte sequences becoming
         // three), plus room for the first chunk's worst case; only pages
         // actually written are touched.
         const std::size_t first_chunk = size_ < kChunk ? size_ : kChunk;
-        out.reserve(length + size_ / 2 + kMaxUtf8PerByte * (first_chunk + kOverrun) + size_);
+        ChunkedOutput output(out, size_ + size_ / 2 + kMaxUtf8PerByte * (first_chunk + kOverrun));
         while (position_ < size_) {
             const std::size_t chunk = remaining() < kChunk ? remaining() : kChunk;
-            // Growing from the last chunk's size only zero-fills what that chunk wrote.
-            out.resize(length + kMaxUtf8PerByte * (chunk + kOverrun));
-            char* const begin = out.data() + length;
-            out_ = begin;
+            out_ = output.room(kMaxUtf8PerByte * (chunk + kOverrun));
             chunk_end_ = position_ + chunk;
             while (position_ < chunk_end_)
                 step(*this);
-            length += static_cast<std::size_t>(out_ - begin);
+            output.commit(out_);
         }
-        out.resize(length);
+        output.finish();
         return errors_;
     }
 

@@ -1,12 +1,11 @@
 // The single-byte decoder: ASCII bytes are themselves, the rest go through the
-// encoding's index. Two passes over the input (exact size, then fill) keep the
-// output allocation tight and the fill loop free of capacity checks.
+// encoding's index; the loop itself is in byte_table_kernel.hpp.
 #include <array>
 
 #include "input/encoding/byte_table.hpp"
+#include "input/encoding/decode_kernels.hpp"
 #include "input/encoding/decoders.hpp"
 #include "input/encoding/generated/single_byte_indexes.hpp"
-#include "input/encoding/utf8_output.hpp"
 
 namespace brelt::encoding_detail {
 namespace {
@@ -19,66 +18,32 @@ constexpr std::array<ByteTable, kSingleByteCount> kSingleByteTables = [] {
     return tables;
 }();
 
-struct SizeAndErrors {
-    std::size_t size = 0;
-    std::size_t errors = 0;
-};
-
-inline void count_byte(const ByteTable& table, std::uint8_t byte, SizeAndErrors& acc) {
-    acc.size += table.sequence[byte].length;
-    acc.errors += table.unmapped[byte];
-}
-
-inline char* put_byte(const ByteTable& table, std::uint8_t byte, char* dst) {
-    const Utf8Sequence& s = table.sequence[byte];
-    std::memcpy(dst, &s, sizeof s);
-    return dst + s.length;
-}
-
 }  // namespace
+
+std::size_t decode_byte_table(Isa isa, const ByteTable& table, std::span<const std::uint8_t> bytes,
+                              std::string& out) {
+    const auto kernel = decode_kernels_for(isa).byte_table;
+    auto bound = [](std::size_t n) { return 3 * n; };
+    return decode_in_chunks(bytes, out, bound,
+                            [&](DecodeCursor& c, const std::uint8_t* chunk_end,
+                                const std::uint8_t* end) { kernel(table, c, chunk_end, end); });
+}
 
 std::size_t decode_byte_table(const ByteTable& table, std::span<const std::uint8_t> bytes,
                               std::string& out) {
-    const std::uint8_t* p = bytes.data();
-    const std::size_t n = bytes.size();
-    const std::size_t words_end = n - n % 8;
+    return decode_byte_table(active_isa(), table, bytes, out);
+}
 
-    SizeAndErrors acc;
-    for (std::size_t i = 0; i < words_end; i += 8) {
-        if (all_ascii8(p + i)) {
-            acc.size += 8;
-        } else {
-            for (std::size_t k = 0; k < 8; ++k)
-                count_byte(table, p[i + k], acc);
-        }
-    }
-    for (std::size_t i = words_end; i < n; ++i)
-        count_byte(table, p[i], acc);
-
-    const std::size_t base = out.size();
-    // A sequence is stored as 4 bytes even when shorter: room for the overhang.
-    out.resize(base + acc.size + sizeof(Utf8Sequence) - 1);
-    char* dst = out.data() + base;
-    for (std::size_t i = 0; i < words_end; i += 8) {
-        if (all_ascii8(p + i)) {
-            std::memcpy(dst, p + i, 8);
-            dst += 8;
-        } else {
-            for (std::size_t k = 0; k < 8; ++k)
-                dst = put_byte(table, p[i + k], dst);
-        }
-    }
-    for (std::size_t i = words_end; i < n; ++i)
-        dst = put_byte(table, p[i], dst);
-    out.resize(base + acc.size);
-    return acc.errors;
+std::size_t decode_single_byte(Isa isa, Encoding encoding, std::span<const std::uint8_t> bytes,
+                               std::string& out) {
+    const auto row =
+        static_cast<std::size_t>(encoding) - static_cast<std::size_t>(kFirstSingleByte);
+    return decode_byte_table(isa, kSingleByteTables[row], bytes, out);
 }
 
 std::size_t decode_single_byte(Encoding encoding, std::span<const std::uint8_t> bytes,
                                std::string& out) {
-    const auto row =
-        static_cast<std::size_t>(encoding) - static_cast<std::size_t>(kFirstSingleByte);
-    return decode_byte_table(kSingleByteTables[row], bytes, out);
+    return decode_single_byte(active_isa(), encoding, bytes, out);
 }
 
 }  // namespace brelt::encoding_detail

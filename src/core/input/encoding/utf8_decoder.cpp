@@ -3,6 +3,7 @@
 // interrupts them. Each ill-formed part is the longest prefix of a sequence
 // the decoder accepted before a byte fell outside its expected range; that
 // byte is not consumed and starts the next character.
+#include "input/encoding/chunked_output.hpp"
 #include "input/encoding/decoders.hpp"
 #include "input/encoding/utf8_output.hpp"
 
@@ -50,7 +51,7 @@ inline Sequence scan_sequence(const std::uint8_t* p, std::size_t available) {
 std::size_t decode_utf8(std::span<const std::uint8_t> bytes, std::string& out) {
     const std::uint8_t* p = bytes.data();
     const std::size_t n = bytes.size();
-    out.reserve(out.size() + n);
+    reserve_output(out, n);
 
     std::size_t errors = 0;
     std::size_t copied = 0;  // p[copied, i) is well-formed and not yet appended
