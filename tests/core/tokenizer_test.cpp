@@ -176,7 +176,8 @@ TEST(TokenizerChunks, QuotedFieldLongerThanAWindow) {
 
 TEST(TokenizerReuse, SteadyReadsReuseStorageAndPlainLinesAreLent) {
     std::string input;
-    for (int i = 0; i < 50; ++i) input += "\"al\"\"pha, b\",beta\n\"1\"x,2\nplain,\"simply quoted\"\n";
+    for (int i = 0; i < 50; ++i)
+        input += "\"al\"\"pha, b\",beta\n\"1\"x,2\nplain,\"simply quoted\"\n";
     CsvTokenizer tokenizer(bytes_of(input), {});
     ASSERT_TRUE(tokenizer.ensure_headers().ok());
     RawRecord record;
