@@ -18,23 +18,9 @@ namespace {
 using Kernel = bool (*)(const std::uint8_t*, std::size_t);
 
 Kernel kernel_for(Isa isa) {
-    // Every kernel gives the same answer, so an unusable request can be
-    // served by the scalar one instead of faulting on an illegal instruction.
-    if (!isa_supported(isa)) return utf8::validate_scalar;
-    switch (isa) {
-#if defined(__x86_64__) || defined(_M_X64)
-        case Isa::Sse2:
-            return utf8::validate_sse2;
-        case Isa::Avx2:
-            return utf8::validate_avx2;
-#endif
-#if defined(__aarch64__)
-        case Isa::Neon:
-            return utf8::validate_neon;
-#endif
-        default:
-            return utf8::validate_scalar;
-    }
+    return choose_for_isa<Kernel>(isa, utf8::validate_scalar, BRELT_X86_ONLY(utf8::validate_sse2),
+                                  BRELT_X86_ONLY(utf8::validate_avx2),
+                                  BRELT_ARM_ONLY(utf8::validate_neon));
 }
 
 }  // namespace

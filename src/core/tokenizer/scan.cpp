@@ -49,23 +49,9 @@ const ScanKernels kScalar{&scan_unquoted_scalar, &find_byte_short, &read_simple_
 }  // namespace scan
 
 const ScanKernels& scan_kernels_for(Isa isa) {
-    // Every kernel set gives the same answer, so a set this processor can't
-    // run is served by the scalar one instead of faulting.
-    if (!isa_supported(isa)) return scan::kScalar;
-    switch (isa) {
-#if defined(__x86_64__) || defined(_M_X64)
-        case Isa::Sse2:
-            return scan::kSse2;
-        case Isa::Avx2:
-            return scan::kAvx2;
-#endif
-#if defined(__aarch64__)
-        case Isa::Neon:
-            return scan::kNeon;
-#endif
-        default:
-            return scan::kScalar;
-    }
+    return *choose_for_isa<const ScanKernels*>(isa, &scan::kScalar, BRELT_X86_ONLY(&scan::kSse2),
+                                               BRELT_X86_ONLY(&scan::kAvx2),
+                                               BRELT_ARM_ONLY(&scan::kNeon));
 }
 
 }  // namespace brelt

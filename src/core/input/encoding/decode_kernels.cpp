@@ -72,19 +72,9 @@ const DecodeKernels kScalarDecodeKernels{
 }  // namespace
 
 const DecodeKernels& decode_kernels_for(Isa isa) {
-    // Every set gives the same output, so a set this processor can't run is
-    // served by the scalar one instead of faulting.
-    if (!isa_supported(isa)) return kScalarDecodeKernels;
-    switch (isa) {
-#if defined(__x86_64__) || defined(_M_X64)
-        case Isa::Sse2:
-            return kSse2DecodeKernels;
-        case Isa::Avx2:
-            return kAvx2DecodeKernels;
-#endif
-        default:
-            return kScalarDecodeKernels;
-    }
+    return *choose_for_isa<const DecodeKernels*>(isa, &kScalarDecodeKernels,
+                                                 BRELT_X86_ONLY(&kSse2DecodeKernels),
+                                                 BRELT_X86_ONLY(&kAvx2DecodeKernels), nullptr);
 }
 
 }  // namespace brelt::encoding_detail
