@@ -41,11 +41,6 @@ class ParsedTable {
 
     std::size_t text_size() const { return text_.size(); }
     std::size_t total_fields() const { return spans_.size(); }
-    // Bytes held by the table's buffers, for memory accounting.
-    std::size_t allocated_bytes() const {
-        return text_.capacity() + spans_.capacity() * sizeof(FieldSpan) +
-               rows_.capacity() * sizeof(RowEntry);
-    }
 
     // Reference counting; the builder hands out the first reference.
     void retain() const { references_.fetch_add(1, std::memory_order_relaxed); }

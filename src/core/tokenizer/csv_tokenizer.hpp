@@ -67,7 +67,6 @@ class CsvTokenizer {
     Result<ReadOutcome> read_record(RawRecord& record);
 
     const RawRecord& header_record() const { return header_record_; }
-    std::size_t expected_field_count() const { return header_record_.field_count(); }
     // Set while the first record, read as header_record(), still has to be
     // handed out as the first data record (no header line).
     bool reemit_first() const { return reemit_first_; }

@@ -3,6 +3,7 @@
 // every read, so a steady-state read reuses its storage and allocates nothing.
 #pragma once
 
+#include <cassert>
 #include <cstdint>
 #include <string_view>
 
@@ -55,12 +56,10 @@ class RawRecord {
         lent_size_ = size;
         lent_readable_end_ = readable_end;
     }
+    // Only records built in storage are trimmed; lent ones come trimmed.
     void drop_last_byte() {
-        if (lent_ != nullptr) {
-            --lent_size_;
-        } else {
-            storage_.pop_back();
-        }
+        assert(lent_ == nullptr && !storage_.empty());
+        storage_.pop_back();
     }
 
   private:
