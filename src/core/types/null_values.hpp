@@ -1,6 +1,7 @@
 // The texts that stand for a missing value, matched exactly (after trimming).
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,9 @@ class NullValues {
 
   private:
     std::vector<std::string> values_;
+    // Bit n set when some value is n bytes long (bit 63: 63 or more), so most
+    // texts are turned away by their length alone.
+    std::uint64_t length_mask_ = 0;
 };
 
 }  // namespace brelt
