@@ -9,6 +9,7 @@ namespace brelt::py {
 // (borrowed; nullptr with an exception set if building it failed).
 PyObject* py_writer_type();
 
+extern PyMethodDef read_csv_definition;
 extern PyMethodDef write_csv_definition;
 extern PyMethodDef sniff_delimiter_definition;
 

@@ -80,6 +80,7 @@ PyObject* build_module() {
     if (!module) return nullptr;
     // Registration order is part of the interface: it is the order of __all__.
     if (!register_type(module.get(), "PyWriter", py_writer_type)) return nullptr;
+    if (!register_function(module.get(), &read_csv_definition)) return nullptr;
     if (!register_function(module.get(), &write_csv_definition)) return nullptr;
     if (!register_function(module.get(), &sniff_delimiter_definition)) return nullptr;
     return module.release();

@@ -88,10 +88,11 @@ class Generator {
     std::string short_decimal() {
         std::string out = chance(20) ? "-" : "";
         std::string digits_text = digits(1 + below(20));
-        if (chance(50)) digits_text.insert(below(digits_text.size() + 1), ".");
+        if (chance(50)) digits_text.insert(below(digits_text.size() + 1), 1, '.');
         if (digits_text == ".") digits_text = "1";
         out += digits_text;
-        out += "e" + std::to_string(static_cast<int>(below(61)) - 30);
+        out += 'e';
+        out += std::to_string(static_cast<int>(below(61)) - 30);
         return out;
     }
 

@@ -1,0 +1,55 @@
+// Everything a typed read does before Python objects are made: load the file,
+// pick the text and the delimiter, parse, and decide each output column's
+// source and type. Runs without the interpreter lock.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "common/result.hpp"
+#include "table/parsed_table.hpp"
+#include "types/column_plan.hpp"
+#include "types/null_values.hpp"
+
+namespace brelt {
+
+struct ReadRequest {
+    std::string path;
+    std::optional<std::uint8_t> delimiter;  // detected when absent
+    bool has_header = true;
+    // When given (even empty), names it lacks are Str and nothing is inferred.
+    std::optional<std::unordered_map<std::string, ColumnType>> schema;
+    std::uint64_t skip_rows = 0;
+    std::optional<std::uint64_t> max_rows;
+    std::optional<std::vector<std::string>> columns;
+    NullValues nulls = NullValues::defaults();
+    std::optional<std::string> encoding;
+    bool strict = false;
+};
+
+// Without a header row the columns are called column_1 ... column_N, N being
+// the widest record's field count.
+inline constexpr std::string_view kGeneratedNamePrefix = "column_";
+
+struct PreparedRead {
+    TableRef table;
+    // One per distinct column name, in the order names first appear; the plan
+    // reads the last column of that name, whose value a dict would keep.
+    std::vector<std::string> keys;
+    std::vector<ColumnPlan> columns;
+    char delimiter = ',';  // the one used
+};
+
+// Errors keep the failing step's message: file errors, decoding errors,
+// "Unknown encoding: ...", "CSV parse error: ..."; ErrorKind::Memory when
+// memory runs out.
+Result<PreparedRead> prepare_read(const ReadRequest& request);
+
+// The bytes of a valid UTF-8 text that the delimiter is guessed from when the
+// text is parsed in place: at most 4,096, cut back to a character boundary.
+std::string_view delimiter_sample(std::string_view text);
+
+}  // namespace brelt

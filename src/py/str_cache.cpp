@@ -1,0 +1,116 @@
+#include "str_cache.hpp"
+
+#include <sys/random.h>
+
+#include <chrono>
+#include <cstring>
+
+#include "support/text.hpp"
+
+namespace brelt::py {
+
+namespace {
+
+constexpr std::size_t kInitialSlots = 512;  // grows past 7/8 full
+// After this many lookups the cache stays on only if at least a fifth hit.
+constexpr std::uint32_t kTrialLookups = 200;
+constexpr std::uint32_t kTrialMinHits = 40;
+
+// The high and low halves of a 128-bit product, folded.
+inline std::uint64_t fold_multiply(std::uint64_t a, std::uint64_t b) {
+    const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
+    return static_cast<std::uint64_t>(product) ^ static_cast<std::uint64_t>(product >> 64);
+}
+
+void random_seed(std::uint64_t (&seed)[2]) {
+    if (getrandom(seed, sizeof(seed), GRND_NONBLOCK) == static_cast<ssize_t>(sizeof(seed))) return;
+    // No entropy yet (very early boot): the clock still varies per call.
+    const auto now =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    seed[0] = fold_multiply(now, 0x9E3779B97F4A7C15ULL);
+    seed[1] = fold_multiply(now ^ reinterpret_cast<std::uintptr_t>(&seed), 0xC2B2AE3D27D4EB4FULL);
+}
+
+}  // namespace
+
+PyObject* new_cell_str(std::string_view text) {
+    if (text.empty()) return PyUnicode_New(0, 0);
+    if (is_ascii(text.data(), text.size())) return new_ascii_str(text);
+    return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace");
+}
+
+StrObjectCache::StrObjectCache() : slots_(kInitialSlots) {
+    random_seed(seed_);
+}
+
+StrObjectCache::~StrObjectCache() {
+    disable();
+}
+
+std::uint64_t StrObjectCache::hash(std::string_view text) const {
+    constexpr std::uint64_t kMix = 0xA0761D6478BD642FULL;
+    std::uint64_t h = seed_[0] ^ (text.size() * kMix);
+    const char* p = text.data();
+    std::size_t left = text.size();
+    for (; left >= 8; p += 8, left -= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        h = fold_multiply(h ^ word, seed_[1] ^ kMix);
+    }
+    std::uint64_t tail = 0;
+    std::memcpy(&tail, p, left);
+    h = fold_multiply(h ^ tail ^ left, seed_[1] ^ 0xE7037ED1A0B428DBULL);
+    return fold_multiply(h, kMix);
+}
+
+PyObject* StrObjectCache::get(std::string_view text) {
+    if (!enabled_) return new_cell_str(text);
+    if ((used_ + 1) * 8 > slots_.size() * 7) grow();
+    const std::uint64_t h = hash(text);
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = h & mask;
+    PyObject* result = nullptr;
+    for (;; i = (i + 1) & mask) {
+        Slot& slot = slots_[i];
+        if (slot.object == nullptr) {
+            ++misses_;
+            result = new_cell_str(text);
+            if (result == nullptr) return nullptr;
+            slot = Slot{text.data(), text.size(), h, Py_NewRef(result)};
+            ++used_;
+            break;
+        }
+        if (slot.hash == h && slot.size == text.size() &&
+            std::memcmp(slot.data, text.data(), text.size()) == 0) {
+            ++hits_;
+            result = Py_NewRef(slot.object);
+            break;
+        }
+    }
+    if (hits_ + misses_ == kTrialLookups && hits_ < kTrialMinHits) disable();
+    return result;
+}
+
+void StrObjectCache::grow() {
+    std::vector<Slot> old(slots_.size() * 2);
+    old.swap(slots_);
+    const std::size_t mask = slots_.size() - 1;
+    for (const Slot& slot : old) {
+        if (slot.object == nullptr) continue;
+        std::size_t i = slot.hash & mask;
+        while (slots_[i].object != nullptr)
+            i = (i + 1) & mask;
+        slots_[i] = slot;
+    }
+}
+
+void StrObjectCache::disable() {
+    enabled_ = false;
+    for (Slot& slot : slots_)
+        Py_XDECREF(slot.object);
+    slots_.clear();
+    slots_.shrink_to_fit();
+    used_ = 0;
+}
+
+}  // namespace brelt::py

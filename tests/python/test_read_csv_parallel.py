@@ -1,0 +1,182 @@
+"""read_csv on large tables: the parallel conversion, the worker pool's size
+and environment, fork safety, and a round trip through the csv module."""
+
+import csv
+import io
+import os
+import subprocess
+import sys
+import textwrap
+
+import pytest
+from hypothesis import given, settings, strategies as st
+
+from brelt._core import read_csv
+
+
+def table_text(records, columns=3):
+    """Records of mixed types, some short, with nulls and padding."""
+    names = [f"c{k}" for k in range(columns)]
+    lines = [",".join(names)]
+    expected = []
+    for i in range(records):
+        values = [str(i), f" {i / 4} ", "yes" if i % 3 else "no", f"t{i % 7}", "NA" if i % 5 == 0 else str(-i)]
+        row = values[:columns]
+        if i % 11 == 0:
+            row = row[:1]  # a short record: the rest convert from empty text
+        lines.append(",".join(row))
+        full = row + [""] * (columns - len(row))
+        typed = [i, i / 4, i % 3 != 0, f"t{i % 7}", None if i % 5 == 0 else -i][:columns]
+        expected.append({name: (typed[k] if full[k] != "" else None) for k, name in enumerate(names)})
+    return "\n".join(lines) + "\n", expected
+
+
+@pytest.mark.parametrize("records, columns", [(500, 3), (501, 3), (600, 5), (5000, 4), (20000, 1)])
+def test_both_conversion_paths_give_the_same_values(write_file, records, columns):
+    text, expected = table_text(records, columns)
+    assert read_csv(write_file(text)) == expected
+
+
+def test_many_blocks(write_file):
+    # Wide enough that the cells are typed in several blocks.
+    columns = 300
+    header = ",".join(f"h{k}" for k in range(columns))
+    line = ",".join(str(k) for k in range(columns))
+    rows = read_csv(write_file(header + "\n" + (line + "\n") * 2000))
+    assert len(rows) == 2000
+    assert rows[0] == rows[-1] == {f"h{k}": k for k in range(columns)}
+
+
+def run_python(code, env=None, timeout=120):
+    full_env = dict(os.environ)
+    for name in ("RAYON_NUM_THREADS", "RAYON_RS_NUM_CPUS"):
+        full_env.pop(name, None)
+    full_env.update(env or {})
+    result = subprocess.run([sys.executable, "-c", textwrap.dedent(code)], env=full_env,
+                            capture_output=True, text=True, timeout=timeout)
+    assert result.returncode == 0, result.stderr
+    return result.stdout.split()
+
+
+POOL_PROBE = """
+    import os, sys, tempfile
+    from brelt._core import read_csv
+    path = os.path.join(tempfile.mkdtemp(), "big.csv")
+    with open(path, "w") as f:
+        f.write("a,b,c\\n" + "1,2.5,x\\n" * 5000)
+    small = os.path.join(os.path.dirname(path), "small.csv")
+    with open(small, "w") as f:
+        f.write("a,b\\n1,2\\n")
+    threads = lambda: len(os.listdir("/proc/self/task"))
+    before = threads()
+    {body}
+"""
+
+
+def pool_threads(body, env=None):
+    return [int(n) for n in run_python(POOL_PROBE.format(body=textwrap.dedent(body).replace(
+        "\n", "\n    ")), env)]
+
+
+class TestPoolSize:
+    def test_environment_sets_the_size_and_later_requests_change_nothing(self):
+        got = pool_threads("""
+            read_csv(path); print(threads() - before)
+            read_csv(path, n_threads=8); print(threads() - before)
+        """, {"RAYON_NUM_THREADS": "3"})
+        assert got == [2, 2]  # two workers beside the calling thread
+
+    def test_first_request_wins_even_for_a_tiny_file(self):
+        got = pool_threads("""
+            read_csv(small, n_threads=4); print(threads() - before)
+            read_csv(path, n_threads=2); print(threads() - before)
+        """)
+        assert got == [3, 3]
+
+    def test_no_request_for_an_empty_result(self):
+        got = pool_threads("""
+            read_csv(small, n_threads=4, max_rows=0); print(threads() - before)
+        """)
+        assert got == [0]
+
+    @pytest.mark.parametrize("env, expected", [
+        ({"RAYON_NUM_THREADS": "0", "RAYON_RS_NUM_CPUS": "4"}, None),
+        ({"RAYON_NUM_THREADS": "x", "RAYON_RS_NUM_CPUS": "4"}, 3),
+        ({"RAYON_RS_NUM_CPUS": "2"}, 1),
+        ({"RAYON_NUM_THREADS": "1"}, 0),
+    ])
+    def test_fallbacks(self, env, expected):
+        if expected is None:  # 0 means: one thread per available CPU
+            expected = len(os.sched_getaffinity(0)) - 1
+        assert pool_threads("read_csv(path); print(threads() - before)", env) == [expected]
+
+
+FORK_PROBE = """
+    import os, sys, tempfile
+    from brelt._core import read_csv
+    path = os.path.join(tempfile.mkdtemp(), "big.csv")
+    with open(path, "w") as f:
+        f.write("a,b,c\\n" + "1,2.5,x\\n" * 5000)
+    expected = read_csv(path, n_threads=2)
+    pid = os.fork()
+    if pid == 0:
+        ok = read_csv(path) == expected and read_csv(path, n_threads=3) == expected
+        {child_exit}
+    _, status = os.waitpid(pid, 0)
+    print(os.waitstatus_to_exitcode(status))
+    print(read_csv(path) == expected)
+"""
+
+
+@pytest.mark.parametrize("child_exit", ["os._exit(0 if ok else 1)", "sys.exit(0 if ok else 1)"])
+def test_forked_child_reads_after_parent_used_the_pool(child_exit):
+    assert run_python(FORK_PROBE.format(child_exit=child_exit), timeout=60) == ["0", "True"]
+
+
+def test_multiprocessing_fork_children():
+    got = run_python("""
+        import multiprocessing, os, tempfile
+        from brelt._core import read_csv
+        path = os.path.join(tempfile.mkdtemp(), "big.csv")
+        with open(path, "w") as f:
+            f.write("a,b,c\\n" + "1,2.5,x\\n" * 5000)
+        first = read_csv(path)
+        with multiprocessing.get_context("fork").Pool(2) as pool:
+            results = pool.map(read_csv, [path] * 4)
+        print(all(r == first for r in results))
+    """, timeout=60)
+    assert got == ["True"]
+
+
+# Unicode White_Space: what read_csv trims from every cell.
+WHITE_SPACE = set("\t\n\v\f\r \x85\xa0\u1680\u2028\u2029\u202f\u205f\u3000") | {
+    chr(c) for c in range(0x2000, 0x200B)}
+
+
+def trimmed(text):
+    start, end = 0, len(text)
+    while start < end and text[start] in WHITE_SPACE:
+        start += 1
+    while end > start and text[end - 1] in WHITE_SPACE:
+        end -= 1
+    return text[start:end]
+
+
+cell = st.text(alphabet=st.sampled_from(list('ab,"\n\r é日\u00a0\u3000\x1c\u200b')), max_size=8)
+
+
+@settings(max_examples=150, deadline=None)
+@given(st.data())
+def test_csv_module_round_trip(tmp_path_factory, data):
+    width = data.draw(st.integers(1, 5))
+    names = data.draw(st.lists(cell, min_size=width, max_size=width, unique=True))
+    rows = data.draw(st.lists(st.lists(cell, min_size=width, max_size=width), max_size=30))
+    buffer = io.StringIO()
+    writer = csv.writer(buffer)
+    writer.writerow(names)
+    writer.writerows(rows)
+    path = tmp_path_factory.mktemp("round") / "t.csv"
+    path.write_text(buffer.getvalue(), encoding="utf-8", newline="")
+    got = read_csv(str(path), delimiter=",", schema={n: str for n in names}, null_values=[])
+    expected = [{n: trimmed(v) for n, v in zip(names, row)} for row in rows]
+    assert got == expected
