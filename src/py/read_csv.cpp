@@ -3,6 +3,7 @@
 // the cells are then typed a block of rows at a time (on the worker pool for
 // large tables) and turned into dicts that share their key objects.
 #include <algorithm>
+#include <deque>
 #include <memory>
 #include <new>
 #include <vector>
@@ -179,7 +180,10 @@ PyObject* build_rows(const PreparedRead& read, const DictShape& shape, const Nul
     const std::size_t block_rows =
         width == 0 ? records : std::max<std::size_t>(1, kCellsPerBlock / width);
     std::unique_ptr<CellValue[]> cells(new CellValue[std::min(block_rows, records) * width]);
-    StrObjectCache strings;
+    const HashSeed seed = HashSeed::random();
+    std::deque<StrObjectCache> strings;  // caches do not move
+    for (std::size_t k = 0; k < width; ++k)
+        strings.emplace_back(seed);
 
     for (std::size_t first = 0; first < records; first += block_rows) {
         const std::size_t rows = std::min(block_rows, records - first);
@@ -193,7 +197,7 @@ PyObject* build_rows(const PreparedRead& read, const DictShape& shape, const Nul
                 const std::string_view field = column.source < table.field_count(row)
                                                    ? table.field(row, column.source)
                                                    : std::string_view();
-                OwnedRef value = OwnedRef::steal(value_of(cells[k * rows + r], field, strings));
+                OwnedRef value = OwnedRef::steal(value_of(cells[k * rows + r], field, strings[k]));
                 if (!value) return memory_error("value alloc failed");
                 if (PyDict_SetItem(dict.get(), shape.keys[k].get(), value.get()) < 0) {
                     return memory_error("dict alloc failed");

@@ -22,25 +22,26 @@ inline std::uint64_t fold_multiply(std::uint64_t a, std::uint64_t b) {
     return static_cast<std::uint64_t>(product) ^ static_cast<std::uint64_t>(product >> 64);
 }
 
-void random_seed(std::uint64_t (&seed)[2]) {
-    if (getrandom(seed, sizeof(seed), GRND_NONBLOCK) == static_cast<ssize_t>(sizeof(seed))) return;
+}  // namespace
+
+HashSeed HashSeed::random() {
+    HashSeed result;
+    std::uint64_t(&seed)[2] = result.words;
+    if (getrandom(seed, sizeof(seed), GRND_NONBLOCK) == static_cast<ssize_t>(sizeof(seed))) {
+        return result;
+    }
     // No entropy yet (very early boot): the clock still varies per call.
     const auto now =
         static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     seed[0] = fold_multiply(now, 0x9E3779B97F4A7C15ULL);
     seed[1] = fold_multiply(now ^ reinterpret_cast<std::uintptr_t>(&seed), 0xC2B2AE3D27D4EB4FULL);
+    return result;
 }
-
-}  // namespace
 
 PyObject* new_cell_str(std::string_view text) {
     if (text.empty()) return PyUnicode_New(0, 0);
     if (is_ascii(text.data(), text.size())) return new_ascii_str(text);
     return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "replace");
-}
-
-StrObjectCache::StrObjectCache() : slots_(kInitialSlots) {
-    random_seed(seed_);
 }
 
 StrObjectCache::~StrObjectCache() {
@@ -49,23 +50,23 @@ StrObjectCache::~StrObjectCache() {
 
 std::uint64_t StrObjectCache::hash(std::string_view text) const {
     constexpr std::uint64_t kMix = 0xA0761D6478BD642FULL;
-    std::uint64_t h = seed_[0] ^ (text.size() * kMix);
+    std::uint64_t h = seed_.words[0] ^ (text.size() * kMix);
     const char* p = text.data();
     std::size_t left = text.size();
     for (; left >= 8; p += 8, left -= 8) {
         std::uint64_t word;
         std::memcpy(&word, p, 8);
-        h = fold_multiply(h ^ word, seed_[1] ^ kMix);
+        h = fold_multiply(h ^ word, seed_.words[1] ^ kMix);
     }
     std::uint64_t tail = 0;
     std::memcpy(&tail, p, left);
-    h = fold_multiply(h ^ tail ^ left, seed_[1] ^ 0xE7037ED1A0B428DBULL);
+    h = fold_multiply(h ^ tail ^ left, seed_.words[1] ^ 0xE7037ED1A0B428DBULL);
     return fold_multiply(h, kMix);
 }
 
 PyObject* StrObjectCache::get(std::string_view text) {
     if (!enabled_) return new_cell_str(text);
-    if ((used_ + 1) * 8 > slots_.size() * 7) grow();
+    if ((used_ + 1) * 8 > slots_.size() * 7) grow();  // also the first allocation
     const std::uint64_t h = hash(text);
     const std::size_t mask = slots_.size() - 1;
     std::size_t i = h & mask;
@@ -92,7 +93,7 @@ PyObject* StrObjectCache::get(std::string_view text) {
 }
 
 void StrObjectCache::grow() {
-    std::vector<Slot> old(slots_.size() * 2);
+    std::vector<Slot> old(slots_.empty() ? kInitialSlots : slots_.size() * 2);
     old.swap(slots_);
     const std::size_t mask = slots_.size() - 1;
     for (const Slot& slot : old) {

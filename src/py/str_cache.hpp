@@ -1,5 +1,7 @@
-// Repeated cell texts share one str object within a read. The cache watches
-// its own hit rate and switches itself off for columns of unique text.
+// Repeated cell texts share one str object within a read. Each column has its
+// own cache, which watches its hit rate and switches itself off when the
+// column's text is mostly unique, so such columns do not pay for it and the
+// tables of the others stay small.
 #pragma once
 
 #include <cstddef>
@@ -11,9 +13,15 @@
 
 namespace brelt::py {
 
+// The random key of the caches' hash; one per read.
+struct HashSeed {
+    std::uint64_t words[2];
+    static HashSeed random();
+};
+
 class StrObjectCache {
   public:
-    StrObjectCache();
+    explicit StrObjectCache(const HashSeed& seed) : seed_(seed) {}
     ~StrObjectCache();
     StrObjectCache(const StrObjectCache&) = delete;
     StrObjectCache& operator=(const StrObjectCache&) = delete;
@@ -38,7 +46,7 @@ class StrObjectCache {
 
     std::vector<Slot> slots_;
     std::size_t used_ = 0;
-    std::uint64_t seed_[2];
+    HashSeed seed_;
     std::uint32_t hits_ = 0;
     std::uint32_t misses_ = 0;
     bool enabled_ = true;
