@@ -12,9 +12,11 @@
 #include <string_view>
 
 #include "exports.hpp"
+#include "input/utf8_encode.hpp"
 #include "row.hpp"
 #include "row_entry_points.hpp"
 #include "support/arguments.hpp"
+#include "support/collector_pause.hpp"
 #include "support/errors.hpp"
 #include "support/gil.hpp"
 #include "support/methods.hpp"
@@ -114,6 +116,52 @@ OwnedRef read_text(PyObject* file_obj) {
     return text;
 }
 
+// The UTF-8 of a str that is not all ASCII, or false (and `out` empty) for a
+// lone surrogate.
+Result<bool> encode_str(int kind, const void* data, std::size_t length,
+                        GrowableArray<std::uint8_t>& out) {
+    switch (kind) {
+        case PyUnicode_1BYTE_KIND:
+            return encode_utf8(std::span(static_cast<const std::uint8_t*>(data), length), out);
+        case PyUnicode_2BYTE_KIND:
+            return encode_utf8(std::span(static_cast<const std::uint16_t*>(data), length), out);
+        default:
+            return encode_utf8(std::span(static_cast<const std::uint32_t*>(data), length), out);
+    }
+}
+
+// Parses the text of a str with the lock released; the str is held and
+// immutable, so its characters stay put meanwhile. An ASCII str is its own
+// UTF-8. Any other is encoded here rather than by the interpreter, whose
+// encoder is slower and keeps its copy in the str, and the str is dropped
+// before the parse, so it and the parsed table are never in memory together.
+// nullopt with the interpreter's UnicodeEncodeError for a lone surrogate.
+std::optional<Result<ParseResult>> parse_str(OwnedRef text, const TableOptions& options) {
+#if PY_VERSION_HEX < 0x030C0000
+    if (PyUnicode_READY(text.get()) < 0) return std::nullopt;
+#endif
+    const void* data = PyUnicode_DATA(text.get());
+    const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(text.get()));
+    if (PyUnicode_IS_ASCII(text.get())) {
+        return without_gil([&] {
+            return parse_table({static_cast<const std::uint8_t*>(data), length}, options);
+        });
+    }
+    const int kind = PyUnicode_KIND(text.get());
+    GrowableArray<std::uint8_t> utf8;
+    Result<bool> encoded = without_gil([&] { return encode_str(kind, data, length, utf8); });
+    if (!encoded) return Result<ParseResult>(std::move(encoded).error());
+    if (!*encoded) {
+        // The interpreter's encoder words the surrogate's error.
+        if (PyUnicode_AsUTF8AndSize(text.get(), nullptr) != nullptr) {
+            raise(Error(ErrorKind::Internal, "internal error: a surrogate was not reported"));
+        }
+        return std::nullopt;
+    }
+    text = OwnedRef();
+    return without_gil([&] { return parse_table({utf8.data(), utf8.size()}, options); });
+}
+
 PyObject* reader_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
     return guarded([&]() -> PyObject* {
         static const Signature signature(
@@ -125,21 +173,15 @@ PyObject* reader_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
 
         OwnedRef text = read_text(bound[0]);
         if (!text) return nullptr;
-        // A lone surrogate raises the interpreter's UnicodeEncodeError here.
-        Py_ssize_t size = 0;
-        const char* data = PyUnicode_AsUTF8AndSize(text.get(), &size);
-        if (data == nullptr) return nullptr;
-        // The str is held, so its UTF-8 stays put while other threads run.
-        const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(data),
-                                                  static_cast<std::size_t>(size));
-        Result<ParseResult> parsed = without_gil([&] { return parse_table(bytes, *options); });
-        if (!parsed) return raise(parsed.error());
+        std::optional<Result<ParseResult>> parsed = parse_str(std::move(text), *options);
+        if (!parsed) return nullptr;
+        if (!*parsed) return raise(parsed->error());
 
         PyObject* self = type->tp_alloc(type, 0);
         if (self == nullptr) return nullptr;
         ReaderState& state = *new (&state_of(self)) ReaderState();
-        state.table = std::move(parsed->table);
-        state.total_rows = parsed->rows;
+        state.table = std::move((*parsed)->table);
+        state.total_rows = (*parsed)->rows;
         return self;
     });
 }
@@ -187,23 +229,14 @@ PyObject* snapshot(PyObject* self, PyObject*) {
 
 // ---- batches ----
 
-PyObject* new_list_or_alloc(Py_ssize_t size) {
-    PyObject* list = PyList_New(size);
-    if (list == nullptr) {
-        PyErr_Clear();
-        raise(Error(ErrorKind::Memory, "alloc"));
-    }
-    return list;
-}
-
 // Rows [first, first + count) as lists of str.
 PyObject* rows_as_lists(const ParsedTable& table, std::uint64_t first, std::uint64_t count) {
-    OwnedRef batch = OwnedRef::steal(new_list_or_alloc(static_cast<Py_ssize_t>(count)));
+    OwnedRef batch = OwnedRef::steal(new_list(static_cast<Py_ssize_t>(count)));
     if (!batch) return nullptr;
     for (std::uint64_t i = 0; i < count; ++i) {
         const std::size_t row = static_cast<std::size_t>(first + i);
         const std::size_t fields = table.field_count(row);
-        PyObject* list = new_list_or_alloc(static_cast<Py_ssize_t>(fields));
+        PyObject* list = new_list(static_cast<Py_ssize_t>(fields));
         if (list == nullptr) return nullptr;
         // In the batch at once, so a failure below frees it with the batch.
         PyList_SET_ITEM(batch.get(), static_cast<Py_ssize_t>(i), list);
@@ -234,7 +267,12 @@ PyObject* fetch_many_lists(PyObject* self, PyObject* const* args, Py_ssize_t nar
             wanted = *n;
         }
         const std::uint64_t count = std::min(wanted, state.total_rows - state.next_row);
-        PyObject* batch = rows_as_lists(*state.table, state.next_row, count);
+        PyObject* batch = nullptr;
+        {
+            // Building the lists runs no Python code: strs and lists only.
+            CollectorPause pause;
+            batch = rows_as_lists(*state.table, state.next_row, count);
+        }
         if (batch == nullptr) return nullptr;
         // The cursor moves only once the whole batch exists.
         state.next_row += count;

@@ -83,15 +83,6 @@ PyObject* bad_index(const RowView& view, const OwnedRef& as_int, const OwnedRef&
     return nullptr;
 }
 
-PyObject* new_list(Py_ssize_t size) {
-    PyObject* list = PyList_New(size);
-    if (list == nullptr) {
-        PyErr_Clear();
-        raise(Error(ErrorKind::Memory, "alloc"));
-    }
-    return list;
-}
-
 PyObject* no_field_names() {
     return raise(Error(ErrorKind::Attribute, "no field names"));
 }
@@ -135,6 +126,15 @@ int equals_list(const RowView& view, PyObject* other) {
 }
 
 }  // namespace
+
+PyObject* new_list(Py_ssize_t size) {
+    PyObject* list = PyList_New(size);
+    if (list == nullptr) {
+        PyErr_Clear();
+        raise(Error(ErrorKind::Memory, "alloc"));
+    }
+    return list;
+}
 
 PyObject* field_to_str(std::string_view text, const char* failure) {
     PyObject* str = new_str_from_utf8(text);

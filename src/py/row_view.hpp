@@ -25,6 +25,10 @@ struct RowView {
     std::string_view field(std::size_t column) const { return table->field(row, column); }
 };
 
+// A list of `size` slots still to be filled; MemoryError "alloc" when it
+// cannot be had.
+PyObject* new_list(Py_ssize_t size);
+
 // The field as a new str; MemoryError `failure` when it is not UTF-8 (a
 // non-ASCII delimiter splits characters) or memory runs out.
 PyObject* field_to_str(std::string_view text, const char* failure);

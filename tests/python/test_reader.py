@@ -1,6 +1,7 @@
 """PyReader: settings, reading the file object, the cursor, batches, column
 names, row operations on the current row, and calls that overlap."""
 
+import gc
 import io
 
 import pytest
@@ -126,8 +127,12 @@ class TestFileObject:
                 return self.text
 
         assert all_rows(PyReader(File(Text("a,b")))) == [["a", "b"]]
-        with pytest.raises(UnicodeEncodeError):
-            PyReader(File("a,\ud800"))
+        # Each character width of str, with runs longer and shorter than 8.
+        for text in ("Zürich,x\n" * 3, "東京,yy\n" * 5, "🎉,z,ü,日", "ascii,then,ü" * 4):
+            assert all_rows(PyReader(File(text))) == [line.split(",") for line in text.splitlines()]
+        for text in ("a,\ud800", "日本" * 9 + "\udfff", "🎉\udbff"):
+            with pytest.raises(UnicodeEncodeError, match="surrogates not allowed"):
+                PyReader(File(text))
 
     def test_strict_refuses_unequal_records(self):
         with pytest.raises(ValueError, match="^CSV parse error: .*2 fields"):
@@ -195,6 +200,21 @@ class TestBatches:
         rest = reader.fetch_many_lists(2**64 - 1)
         assert [row[0] for row in rest] == [str(i) for i in range(1001, 2500)]
         assert reader.line_num == 2500 and reader.fetch_many_lists() == []
+
+    def test_collector_state_is_restored(self):
+        reader = reader_of("a\n" * 5000)
+        assert gc.isenabled()
+        reader.fetch_many_lists(10)
+        assert gc.isenabled()
+        gc.disable()
+        try:
+            reader.fetch_many_lists(10)
+            assert not gc.isenabled()
+            with pytest.raises(OverflowError):
+                reader.fetch_many_lists(-1)
+            assert not gc.isenabled()
+        finally:
+            gc.enable()
 
     def test_rows_are_independent_lists(self):
         rows = all_rows(reader_of("a,b\na,b"))
