@@ -127,6 +127,7 @@ class TestFileObject:
                 return self.text
 
         assert all_rows(PyReader(File(Text("a,b")))) == [["a", "b"]]
+        assert all_rows(PyReader(File(Text("é,日")))) == [["é", "日"]]
         # Each character width of str, with runs longer and shorter than 8.
         for text in ("Zürich,x\n" * 3, "東京,yy\n" * 5, "🎉,z,ü,日", "ascii,then,ü" * 4):
             assert all_rows(PyReader(File(text))) == [line.split(",") for line in text.splitlines()]
