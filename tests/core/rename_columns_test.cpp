@@ -15,11 +15,9 @@ namespace {
 using Rows = std::vector<std::vector<std::string>>;
 using Names = std::vector<std::string>;
 
-TableRef parsed(std::string_view input, bool has_header) {
-    TableOptions options;
-    options.has_header = has_header;
+TableRef parsed(std::string_view input) {
     Result<ParseResult> result =
-        parse_table({reinterpret_cast<const std::uint8_t*>(input.data()), input.size()}, options);
+        parse_table({reinterpret_cast<const std::uint8_t*>(input.data()), input.size()}, {});
     EXPECT_TRUE(result.ok());
     return result ? std::move(result->table) : TableRef();
 }
@@ -27,40 +25,26 @@ TableRef parsed(std::string_view input, bool has_header) {
 Rows rows_of(const ParsedTable& table) {
     Rows rows;
     for (std::size_t r = 0; r < table.row_count(); ++r) {
-        std::vector<std::string> fields;
+        rows.emplace_back();
         for (std::size_t c = 0; c < table.field_count(r); ++c)
-            fields.emplace_back(table.field(r, c));
-        rows.push_back(std::move(fields));
+            rows.back().emplace_back(table.field(r, c));
     }
     return rows;
 }
 
-TEST(RenameColumns, SameRowsNewNamesOriginalUntouched) {
-    // Ragged rows, empty and quoted fields: spans must carry over unchanged.
-    const TableRef original = parsed("a,b\n1,,\"x,y\"\n\n2\n", true);
+TEST(RenameColumns, SameRowsNewNamesOriginalUntouchedAndOutlived) {
+    // Ragged rows, empty and quoted fields: the spans must carry over as they are.
+    TableRef original = parsed("a,b\n1,,\"x,y\"\n\n2\n");
     Result<TableRef> renamed = with_column_names(*original, {"x", "y", "z"});
     ASSERT_TRUE(renamed.ok());
-    EXPECT_NE(renamed->get(), original.get());
-    EXPECT_EQ(rows_of(**renamed), rows_of(*original));
+    EXPECT_EQ(original->column_names(), (Names{"a", "b"}));
+    original = TableRef();
     EXPECT_EQ(rows_of(**renamed), (Rows{{"1", "", "x,y"}, {"2"}}));
     EXPECT_EQ((*renamed)->column_names(), (Names{"x", "y", "z"}));
-    EXPECT_EQ(original->column_names(), (Names{"a", "b"}));
-    EXPECT_EQ((*renamed)->text_size(), original->text_size());
-    EXPECT_EQ((*renamed)->total_fields(), original->total_fields());
-}
-
-TEST(RenameColumns, CopyOutlivesTheOriginal) {
-    TableRef original = parsed("p,q\nr,s\n", false);
-    Result<TableRef> renamed = with_column_names(*original, {});
-    ASSERT_TRUE(renamed.ok());
-    original = TableRef();
-    EXPECT_EQ(rows_of(**renamed), (Rows{{"p", "q"}, {"r", "s"}}));
-    EXPECT_TRUE((*renamed)->column_names().empty());
 }
 
 TEST(RenameColumns, EmptyTable) {
-    const TableRef original = parsed("", false);
-    Result<TableRef> renamed = with_column_names(*original, {"only"});
+    Result<TableRef> renamed = with_column_names(*parsed(""), {"only"});
     ASSERT_TRUE(renamed.ok());
     EXPECT_EQ((*renamed)->row_count(), 0u);
     EXPECT_EQ((*renamed)->column_names(), (Names{"only"}));
