@@ -48,6 +48,19 @@ def check_writers(path, delimiter):
     return ok and same
 
 
+def check_reader(path, delimiter):
+    """Streams the file through PyReader, reading two fields per row; returns
+    True when they match the csv module's reading."""
+    text = path.read_text(encoding="utf-8", errors="replace")
+    expected = [(row[0], row[1] if len(row) > 1 else None) for row in read_rows(text, delimiter)]
+    with open(path, encoding="utf-8", errors="replace", newline="") as f:
+        reader = brelt.PyReader(f, delimiter=delimiter)
+    seen = [(reader[0], reader[1] if len(reader) > 1 else None) for _ in reader]
+    same = seen == expected
+    print(f"PyReader:  {reader.line_num:,} rows streamed, two fields each {verdict(same)}")
+    return same
+
+
 def main(argv=None):
     parser = argparse.ArgumentParser(prog="python -m brelt.demo", description=__doc__)
     parser.add_argument("file", nargs="?", help="CSV file (default: the bundled airports sample)")
@@ -61,7 +74,8 @@ def main(argv=None):
     print(f"file:      {path}")
     print(f"size:      {path.stat().st_size:,} bytes")
     print(f"delimiter: {delimiter!r}")
-    return 0 if check_writers(path, delimiter) else 1
+    ok = check_reader(path, delimiter)
+    return 0 if check_writers(path, delimiter) and ok else 1
 
 
 if __name__ == "__main__":

@@ -5,9 +5,12 @@
 
 namespace brelt::py {
 
-// The PyWriter type, built on first use and kept for the life of the process
+// Each type is built on first use and kept for the life of the process
 // (borrowed; nullptr with an exception set if building it failed).
+PyObject* py_reader_type();
 PyObject* py_writer_type();
+PyObject* row_type();
+PyObject* row_iterator_type();
 
 extern PyMethodDef read_csv_definition;
 extern PyMethodDef write_csv_definition;

@@ -79,7 +79,10 @@ PyObject* build_module() {
     OwnedRef module = OwnedRef::steal(PyModule_Create2(&module_definition, kApiVersion));
     if (!module) return nullptr;
     // Registration order is part of the interface: it is the order of __all__.
+    if (!register_type(module.get(), "PyReader", py_reader_type)) return nullptr;
     if (!register_type(module.get(), "PyWriter", py_writer_type)) return nullptr;
+    if (!register_type(module.get(), "Row", row_type)) return nullptr;
+    if (!register_type(module.get(), "RowIterator", row_iterator_type)) return nullptr;
     if (!register_function(module.get(), &read_csv_definition)) return nullptr;
     if (!register_function(module.get(), &write_csv_definition)) return nullptr;
     if (!register_function(module.get(), &sniff_delimiter_definition)) return nullptr;

@@ -11,7 +11,8 @@ import pytest
 import brelt
 from brelt import _core
 
-REGISTERED = ["PyWriter", "read_csv", "write_csv", "sniff_delimiter"]
+REGISTERED = ["PyReader", "PyWriter", "Row", "RowIterator", "read_csv", "write_csv",
+              "sniff_delimiter"]
 
 
 def test_import_gives_one_module_object_per_process():

@@ -50,6 +50,7 @@ class ParsedTable {
 
   private:
     friend class TableBuilder;
+    friend class TableCopier;  // with_column_names
     ParsedTable() = default;
     ~ParsedTable() = default;
 

@@ -127,6 +127,17 @@ std::optional<std::string> to_string(const Argument& argument) {
     return utf8_of(argument.object);
 }
 
+std::optional<std::string_view> to_string_view(const Argument& argument) {
+    if (!PyUnicode_Check(argument.object)) {
+        wrong_type(argument, "str");
+        return std::nullopt;
+    }
+    Py_ssize_t size = 0;
+    const char* data = PyUnicode_AsUTF8AndSize(argument.object, &size);
+    if (data == nullptr) return std::nullopt;
+    return std::string_view(data, static_cast<std::size_t>(size));
+}
+
 std::optional<std::optional<std::string>> to_optional_string(const Argument& argument) {
     if (!argument.given()) return std::optional<std::string>();
     auto text = to_string(argument);

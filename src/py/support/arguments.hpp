@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "support/python.hpp"
@@ -56,6 +57,9 @@ struct Argument {
 // `str` or a subclass, as UTF-8. A str with a lone surrogate cannot be encoded
 // and raises the interpreter's UnicodeEncodeError.
 std::optional<std::string> to_string(const Argument& argument);
+// The same without a copy: the view is the str's own UTF-8 form, valid while
+// the str lives.
+std::optional<std::string_view> to_string_view(const Argument& argument);
 // None (or not given) is nullopt inside the outer optional.
 std::optional<std::optional<std::string>> to_optional_string(const Argument& argument);
 // True/False, and NumPy's boolean scalar; nothing else.

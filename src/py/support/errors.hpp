@@ -31,4 +31,16 @@ PyObject* guarded(Body&& body) noexcept {
     }
 }
 
+// The same for the slots that return a size or a status, where -1 stands for
+// the exception.
+template <class Body>
+auto guarded_status(Body&& body) noexcept -> decltype(body()) {
+    try {
+        return body();
+    } catch (...) {
+        raise_current_cpp_exception();
+        return -1;
+    }
+}
+
 }  // namespace brelt::py
