@@ -71,6 +71,18 @@ struct ReaderSource {
 
 using ReaderEntries = RowEntryPoints<ReaderSource>;
 
+// len(reader): the current row's field count. A table without rows has no
+// current row, but its length is 0 rather than an error, so that list(reader)
+// (which asks for a size hint) and bool(reader) behave as for any empty
+// iterable.
+Py_ssize_t reader_length(PyObject* self) {
+    if (state_of(self).total_rows != 0) return ReaderEntries::length(self);
+    return guarded_status([&]() -> Py_ssize_t {
+        SharedUse lease(state_of(self).use);
+        return lease.acquired() ? 0 : -1;
+    });
+}
+
 // ---- construction ----
 
 // First byte of a one-character setting; the empty string gives `fallback`.
@@ -292,10 +304,10 @@ PyType_Slot reader_slots[] = {
     {Py_tp_richcompare, reinterpret_cast<void*>(ReaderEntries::richcompare)},
     {Py_tp_iter, reinterpret_cast<void*>(PyObject_SelfIter)},
     {Py_tp_iternext, reinterpret_cast<void*>(reader_next)},
-    {Py_sq_length, reinterpret_cast<void*>(ReaderEntries::length)},
+    {Py_sq_length, reinterpret_cast<void*>(reader_length)},
     {Py_sq_item, reinterpret_cast<void*>(ReaderEntries::item)},
     {Py_sq_contains, reinterpret_cast<void*>(ReaderEntries::contains)},
-    {Py_mp_length, reinterpret_cast<void*>(ReaderEntries::length)},
+    {Py_mp_length, reinterpret_cast<void*>(reader_length)},
     {Py_mp_subscript, reinterpret_cast<void*>(ReaderEntries::subscript)},
     {Py_tp_methods, reader_methods},
     {Py_tp_getset, reader_getset},

@@ -123,11 +123,12 @@ class TestCursor:
         assert reader.total_rows == 0
         assert [row for row in reader] == [] and reader.fetch_many_lists() == []
         reader.set_field_names(["a"])
-        for operation in (lambda: len(reader), lambda: repr(reader), reader.snapshot,
+        # No current row: nothing to read, but an empty iterable all the same.
+        assert len(reader) == 0 and not reader and list(reader) == []
+        for operation in (lambda: repr(reader), reader.snapshot,
                           reader.keys, reader.items, reader.to_list, lambda: reader[0],
                           lambda: reader.get("a"), lambda: "a" in reader,
-                          lambda: reader == [], lambda: reader != [],
-                          lambda: list(reader)):  # list() asks len() for a size hint
+                          lambda: reader == [], lambda: reader != []):
             with pytest.raises(IndexError, match="^index out of range$"):
                 operation()
 
