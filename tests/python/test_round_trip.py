@@ -1,8 +1,10 @@
 """What the writers write, the readers read back."""
 
+import io
+
 from hypothesis import given, settings, strategies as st
 
-from brelt._core import read_csv, write_csv
+from brelt._core import PyReader, PyWriter, read_csv, write_csv
 
 # write_csv never quotes, so its values keep clear of the dialect's bytes.
 plain = st.text(alphabet=st.sampled_from(list("ab Zé日\u00a0=-+.0123456789")), max_size=6)
@@ -31,3 +33,34 @@ def test_write_csv_then_read_csv_typed(tmp_path):
     write_csv(path, rows)
     got = read_csv(path, null_values=["None"])
     assert got == rows
+
+
+rich = st.text(alphabet=st.sampled_from(list('ab ,;"\r\n\té日=')), max_size=6)
+
+
+@settings(max_examples=150, deadline=None)
+@given(st.lists(st.lists(rich, min_size=1, max_size=4), max_size=15),
+       st.sampled_from([",", ";", "\t"]), st.sampled_from([0, 1, 2]))
+def test_writer_then_reader(rows, delimiter, quoting):
+    out = io.StringIO()
+    PyWriter(out, delimiter=delimiter, quoting=quoting).writerows(rows)
+    got = PyReader(io.StringIO(out.getvalue()), delimiter=delimiter).fetch_many_lists(10**6)
+    # A record of one empty field is written as "" so it is not a blank line.
+    assert got == rows
+
+
+@settings(max_examples=100, deadline=None)
+@given(st.data())
+def test_write_csv_then_reader(tmp_path_factory, data):
+    names = data.draw(st.lists(plain.filter(lambda n: n.strip() != ""), min_size=1, max_size=4,
+                               unique=True))
+    rows = data.draw(st.lists(st.fixed_dictionaries({n: plain for n in names}), min_size=1,
+                              max_size=20))
+    path = tmp_path_factory.mktemp("rt") / "t.csv"
+    write_csv(str(path), rows, safe=False)
+    with open(path, encoding="utf-8", newline="") as f:
+        reader = PyReader(f)
+    header = next(reader).to_list()
+    reader.set_field_names(header)
+    got = [dict(reader.items()) for _ in reader]
+    assert header == names and got == rows
