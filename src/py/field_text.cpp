@@ -1,15 +1,10 @@
 #include "field_text.hpp"
 
+#include "support/text.hpp"
+
 namespace brelt::py {
 
 namespace {
-
-std::optional<std::string_view> utf8_of(PyObject* text) {
-    Py_ssize_t size = 0;
-    const char* data = PyUnicode_AsUTF8AndSize(text, &size);
-    if (data == nullptr) return std::nullopt;
-    return std::string_view(data, static_cast<std::size_t>(size));
-}
 
 void append_code_point(std::string& out, Py_UCS4 code) {
     if (code < 0x80) {
@@ -38,7 +33,7 @@ std::optional<std::string_view> writer_field_text_general(PyObject* value, Owned
         owner = OwnedRef::steal(PyObject_Str(value));
         if (!owner) return std::nullopt;
     }
-    return utf8_of(owner.get());
+    return str_utf8(owner.get());
 }
 
 void utf8_replacing_surrogates(PyObject* text, std::string& out) {
@@ -63,7 +58,7 @@ std::string_view bulk_field_text(PyObject* value, OwnedRef& owner, std::string& 
             return {};
         }
     }
-    if (auto text = utf8_of(owner.get())) return *text;
+    if (auto text = str_utf8(owner.get())) return *text;
     // Only a lone surrogate makes a str unencodable.
     PyErr_Clear();
     utf8_replacing_surrogates(owner.get(), scratch);

@@ -14,6 +14,7 @@
 #include "read_schema.hpp"
 #include "str_cache.hpp"
 #include "support/arguments.hpp"
+#include "support/collector_pause.hpp"
 #include "support/errors.hpp"
 #include "support/gil.hpp"
 #include "support/owned_ref.hpp"
@@ -209,22 +210,6 @@ PyObject* build_rows(const PreparedRead& read, const DictShape& shape, const Nul
     return list.release();
 }
 
-// The interpreter's cyclic collector has nothing to find among fresh dicts of
-// plain values, but creating many containers keeps triggering it; it is
-// paused for the build and put back as it was.
-class PausedCollector {
-  public:
-    PausedCollector() : was_enabled_(PyGC_Disable()) {}
-    PausedCollector(const PausedCollector&) = delete;
-    PausedCollector& operator=(const PausedCollector&) = delete;
-    ~PausedCollector() {
-        if (was_enabled_) PyGC_Enable();
-    }
-
-  private:
-    int was_enabled_;
-};
-
 PyObject* read_csv(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         CallOptions options;
@@ -242,7 +227,8 @@ PyObject* read_csv(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject*
 
         DictShape shape;
         if (!make_shape(read.keys, shape)) return nullptr;
-        PausedCollector paused;
+        // Dicts of plain values cannot form cycles; see CollectorPause.
+        CollectorPause paused;
         return build_rows(read, shape, options.request.nulls);
     });
 }

@@ -2,16 +2,16 @@
 
 #include "support/errors.hpp"
 #include "support/owned_ref.hpp"
+#include "support/text.hpp"
 
 namespace brelt::py {
 
 namespace {
 
 std::optional<std::string> utf8_of(PyObject* text) {
-    Py_ssize_t size = 0;
-    const char* data = PyUnicode_AsUTF8AndSize(text, &size);
-    if (data == nullptr) return std::nullopt;
-    return std::string(data, static_cast<std::size_t>(size));
+    const auto view = str_utf8(text);
+    if (!view) return std::nullopt;
+    return std::string(*view);
 }
 
 // The type name a schema value stands for: its __name__ when it has one, else

@@ -50,13 +50,6 @@ PyObject* by_name(const RowView& view, std::string_view key, PyObject* key_objec
     return field_at(view, column);
 }
 
-std::optional<std::string_view> utf8_view(PyObject* text) {
-    Py_ssize_t size = 0;
-    const char* data = PyUnicode_AsUTF8AndSize(text, &size);
-    if (data == nullptr) return std::nullopt;
-    return std::string_view(data, static_cast<std::size_t>(size));
-}
-
 // "TypeError: message" for the pending exception, which it clears; nullptr
 // (with that failure pending) if even this cannot be had.
 OwnedRef describe_and_clear() {
@@ -110,7 +103,7 @@ int equals_list(const RowView& view, PyObject* other) {
             return -1;
         }
         // Reading a str's UTF-8 runs no Python code, so the list cannot change.
-        auto expected = utf8_view(item);
+        auto expected = str_utf8(item);
         if (!expected) return -1;
         const std::string_view field = view.field(i);
         if (field == *expected) continue;
@@ -118,7 +111,7 @@ int equals_list(const RowView& view, PyObject* other) {
         if (is_ascii(field.data(), field.size())) return 0;
         OwnedRef shown = OwnedRef::steal(field_replacing(field));
         if (!shown) return -1;
-        auto shown_text = utf8_view(shown.get());
+        auto shown_text = str_utf8(shown.get());
         if (!shown_text) return -1;
         if (*shown_text != *expected) return 0;
     }
@@ -148,7 +141,7 @@ PyObject* field_to_str(std::string_view text, const char* failure) {
 PyObject* row_subscript(const RowView& view, PyObject* idx) {
     // A str cannot be an int: skip the failed int conversion and its exception.
     if (PyUnicode_CheckExact(idx)) {
-        if (auto key = utf8_view(idx)) return by_name(view, *key, idx);
+        if (auto key = str_utf8(idx)) return by_name(view, *key, idx);
         PyErr_Clear();  // the full error is built below
     }
     // bool and any object with __index__ count as int.
@@ -158,7 +151,7 @@ PyObject* row_subscript(const RowView& view, PyObject* idx) {
     if (!as_int) return nullptr;
     OwnedRef as_str;
     if (PyUnicode_Check(idx)) {
-        if (auto key = utf8_view(idx)) return by_name(view, *key, idx);
+        if (auto key = str_utf8(idx)) return by_name(view, *key, idx);
         as_str = describe_and_clear();
     } else {
         as_str = OwnedRef::steal(PyUnicode_FromFormat(

@@ -12,6 +12,7 @@
 #include "support/arguments.hpp"
 #include "support/errors.hpp"
 #include "support/owned_ref.hpp"
+#include "support/text.hpp"
 
 namespace brelt::py {
 
@@ -35,16 +36,16 @@ std::optional<std::vector<Column>> read_header(PyObject* first) {
                          Py_TYPE(key)->tp_name);
             return std::nullopt;
         }
-        Py_ssize_t size = 0;
-        const char* data = PyUnicode_AsUTF8AndSize(key, &size);
-        if (data == nullptr) return std::nullopt;
+        const auto name = str_utf8(key);
+        if (!name) return std::nullopt;
         Column column;
-        column.name.assign(data, static_cast<std::size_t>(size));
+        column.name.assign(*name);
         // An exact str hashes and compares without running Python code; a
         // subclass key is replaced by a plain str equal to it.
         column.key = PyUnicode_CheckExact(key)
                          ? OwnedRef::borrow(key)
-                         : OwnedRef::steal(PyUnicode_FromStringAndSize(data, size));
+                         : OwnedRef::steal(PyUnicode_FromStringAndSize(
+                               name->data(), static_cast<Py_ssize_t>(name->size())));
         if (!column.key) return std::nullopt;
         columns.push_back(std::move(column));
     }

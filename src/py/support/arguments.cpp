@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "support/owned_ref.hpp"
+#include "support/text.hpp"
 
 namespace brelt::py {
 
@@ -32,10 +33,9 @@ void name_argument_in_type_error(const Argument& argument) {
 }
 
 std::optional<std::string> utf8_of(PyObject* text) {
-    Py_ssize_t size = 0;
-    const char* data = PyUnicode_AsUTF8AndSize(text, &size);
-    if (data == nullptr) return std::nullopt;
-    return std::string(data, static_cast<std::size_t>(size));
+    const auto view = str_utf8(text);
+    if (!view) return std::nullopt;
+    return std::string(*view);
 }
 
 bool is_numpy_bool(PyObject* object) {
@@ -132,10 +132,7 @@ std::optional<std::string_view> to_string_view(const Argument& argument) {
         wrong_type(argument, "str");
         return std::nullopt;
     }
-    Py_ssize_t size = 0;
-    const char* data = PyUnicode_AsUTF8AndSize(argument.object, &size);
-    if (data == nullptr) return std::nullopt;
-    return std::string_view(data, static_cast<std::size_t>(size));
+    return str_utf8(argument.object);
 }
 
 std::optional<std::optional<std::string>> to_optional_string(const Argument& argument) {

@@ -1,9 +1,10 @@
-// UTF-8 bytes to a new Python str, by the cheapest route the bytes allow.
+// Between Python str objects and UTF-8 bytes, by the cheapest route.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string_view>
 
 #include "support/python.hpp"
@@ -43,6 +44,15 @@ inline PyObject* new_str_from_utf8(std::string_view text) {
     if (text.empty()) return PyUnicode_New(0, 0);
     if (is_ascii(text.data(), text.size())) return new_ascii_str(text);
     return PyUnicode_DecodeUTF8(text.data(), static_cast<Py_ssize_t>(text.size()), "strict");
+}
+
+// The UTF-8 form of a str (which the str caches and owns), or nullopt with
+// UnicodeEncodeError set for a str holding a lone surrogate.
+inline std::optional<std::string_view> str_utf8(PyObject* str) {
+    Py_ssize_t size = 0;
+    const char* data = PyUnicode_AsUTF8AndSize(str, &size);
+    if (data == nullptr) return std::nullopt;
+    return std::string_view(data, static_cast<std::size_t>(size));
 }
 
 }  // namespace brelt::py
