@@ -59,6 +59,8 @@ bool read_arguments(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
     PyObject* bound[kParameterCount];
     if (!signature.bind(args, nargs, kwnames, bound)) return false;
     auto argument = [&](Parameter p) { return Argument{signature, p, bound[p]}; };
+    // Plain booleans and counts refuse None; only the optional ones take it.
+    auto passed = [&](Parameter p) { return bound[p] != nullptr; };
     ReadRequest& request = options.request;
 
     auto path = to_string(argument(kPath));
@@ -74,7 +76,7 @@ bool read_arguments(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
         }
         request.delimiter = static_cast<std::uint8_t>((**delimiter)[0]);
     }
-    if (argument(kHasHeader).given()) {
+    if (passed(kHasHeader)) {
         auto has_header = to_bool(argument(kHasHeader));
         if (!has_header) return false;
         request.has_header = *has_header;
@@ -84,7 +86,7 @@ bool read_arguments(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
         schema = to_dict(argument(kSchema));
         if (schema == nullptr) return false;
     }
-    if (argument(kSkipRows).given()) {
+    if (passed(kSkipRows)) {
         auto skip = to_u64(argument(kSkipRows));
         if (!skip) return false;
         request.skip_rows = *skip;
@@ -107,7 +109,7 @@ bool read_arguments(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
     auto encoding = to_optional_string(argument(kEncoding));
     if (!encoding) return false;
     request.encoding = std::move(*encoding);
-    if (argument(kStrict).given()) {
+    if (passed(kStrict)) {
         auto strict = to_bool(argument(kStrict));
         if (!strict) return false;
         request.strict = *strict;

@@ -64,6 +64,7 @@ class TestArguments:
         {"has_header": 1}, {"strict": "yes"}, {"skip_rows": -1}, {"max_rows": 1.0},
         {"columns": "a"}, {"null_values": "NA"}, {"schema": [("a", int)]},
         {"encoding": 8}, {"delimiter": b","}, {"n_threads": -2},
+        {"has_header": None}, {"skip_rows": None}, {"strict": None},
     ])
     def test_wrong_argument_types_raise_before_reading(self, options):
         with pytest.raises((TypeError, OverflowError)):
