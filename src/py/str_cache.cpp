@@ -59,7 +59,7 @@ std::uint64_t StrObjectCache::hash(std::string_view text) const {
         h = fold_multiply(h ^ word, seed_.words[1] ^ kMix);
     }
     std::uint64_t tail = 0;
-    std::memcpy(&tail, p, left);
+    if (left != 0) std::memcpy(&tail, p, left);  // an empty view may have no data
     h = fold_multiply(h ^ tail ^ left, seed_.words[1] ^ 0xE7037ED1A0B428DBULL);
     return fold_multiply(h, kMix);
 }
@@ -82,7 +82,7 @@ PyObject* StrObjectCache::get(std::string_view text) {
             break;
         }
         if (slot.hash == h && slot.size == text.size() &&
-            std::memcmp(slot.data, text.data(), text.size()) == 0) {
+            (text.empty() || std::memcmp(slot.data, text.data(), text.size()) == 0)) {
             ++hits_;
             result = Py_NewRef(slot.object);
             break;

@@ -173,8 +173,8 @@ class TestNulls:
         assert read(write_file, 'a,b\n,1\n""\n') == [{"a": None, "b": 1}, {"a": None, "b": None}]
 
     def test_empty_list_means_no_nulls(self, write_file):
-        rows = read(write_file, "a,b\n,NA\n", null_values=[])
-        assert rows == [{"a": "", "b": "NA"}]
+        rows = read(write_file, "a,b\n,NA\nx\n", null_values=[])
+        assert rows == [{"a": "", "b": "NA"}, {"a": "x", "b": ""}]  # missing reads as empty
 
     def test_given_list_replaces_defaults(self, write_file):
         rows = read(write_file, "a,b\n-,NA\n1,x\n", null_values=["-"])
