@@ -180,3 +180,23 @@ def test_csv_module_round_trip(tmp_path_factory, data):
     got = read_csv(str(path), delimiter=",", schema={n: str for n in names}, null_values=[])
     expected = [{n: trimmed(v) for n, v in zip(names, row)} for row in rows]
     assert got == expected
+
+
+
+def test_lock_is_released_while_the_file_is_loaded():
+    """read_csv blocks opening a FIFO until someone writes to it. If it held
+    the interpreter lock meanwhile, the writer below could never run."""
+    got = run_python("""
+        import os, tempfile, threading
+        from brelt._core import read_csv
+        fifo = os.path.join(tempfile.mkdtemp(), "pipe")
+        os.mkfifo(fifo)
+        result = []
+        reader = threading.Thread(target=lambda: result.append(read_csv(fifo)))
+        reader.start()
+        with open(fifo, "w") as f:
+            f.write("a,b\\n1,x\\n")
+        reader.join()
+        print(result == [[{"a": 1, "b": "x"}]])
+    """, timeout=30)
+    assert got == ["True"]
