@@ -93,6 +93,13 @@ class TestPoolSize:
         """)
         assert got == [3, 3]
 
+    def test_a_request_that_cannot_be_met_is_ignored(self):
+        got = pool_threads("""
+            read_csv(small, n_threads=2**64 - 1); print(threads() - before)
+            read_csv(path); print(threads() - before)
+        """, {"RAYON_NUM_THREADS": "2"})
+        assert got == [0, 1]
+
     def test_no_request_for_an_empty_result(self):
         got = pool_threads("""
             read_csv(small, n_threads=4, max_rows=0); print(threads() - before)

@@ -3,6 +3,7 @@
 #include <sched.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <charconv>
 #include <chrono>
@@ -34,6 +35,10 @@ struct WorkerPool {
           threads(n),
           owner(getpid()) {}
 };
+
+// More threads than this cannot be had in any useful sense; a request beyond
+// it fails like any other pool that cannot be created, and is ignored.
+constexpr std::uint64_t kMaxThreads = 1024;
 
 // Never destroyed: the threads stay until the process ends.
 std::atomic<WorkerPool*> the_pool{nullptr};
@@ -85,6 +90,7 @@ void start_all_threads(WorkerPool& pool) {
 }
 
 WorkerPool* create_pool(std::size_t threads) {
+    if (threads > kMaxThreads) return nullptr;
     std::lock_guard<std::mutex> guard(creation_lock);
     WorkerPool* pool = the_pool.load(std::memory_order_acquire);
     if (pool != nullptr) return pool;
@@ -127,7 +133,9 @@ bool pool_usable() {
 
 void run_on_pool(std::size_t count, const std::function<void(std::size_t)>& task) {
     WorkerPool* pool = the_pool.load(std::memory_order_acquire);
-    if (pool == nullptr) pool = create_pool(default_pool_size());
+    if (pool == nullptr) {
+        pool = create_pool(std::min<std::size_t>(default_pool_size(), kMaxThreads));
+    }
     if (pool == nullptr || pool->owner != getpid() || pool->threads < 2) {
         for (std::size_t i = 0; i < count; ++i)
             task(i);

@@ -9,8 +9,9 @@
 
 namespace brelt {
 
-// Asks for the pool to be created with `threads` threads (at least 1). Only
-// the first creation counts: once the pool exists, later requests do nothing.
+// Asks for the pool to be created with `threads` threads (at least 1, at most
+// 1,024). Only the first creation counts: once the pool exists, later requests
+// do nothing, and so does a request that cannot be met.
 void request_pool_size(std::uint64_t threads);
 
 // The size a pool created now without a request would get: "RAYON_NUM_THREADS"
