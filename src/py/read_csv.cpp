@@ -4,7 +4,6 @@
 // large tables) and turned into dicts that share their key objects.
 #include <algorithm>
 #include <deque>
-#include <memory>
 #include <new>
 #include <vector>
 
@@ -179,18 +178,19 @@ PyObject* build_rows(const PreparedRead& read, const DictShape& shape, const Nul
     OwnedRef list = OwnedRef::steal(PyList_New(static_cast<Py_ssize_t>(records)));
     if (!list) return memory_error("list alloc failed");
 
-    const bool parallel = converts_in_parallel(records, width);
     const std::size_t block_rows =
         width == 0 ? records : std::max<std::size_t>(1, kCellsPerBlock / width);
-    std::unique_ptr<CellValue[]> cells(new CellValue[std::min(block_rows, records) * width]);
+    // Typing the next block on the pool overlaps building this one's dicts.
+    BlockConverter converter(table, read.columns, nulls, block_rows,
+                             converts_in_parallel(records, width));
     const HashSeed seed = HashSeed::random();
     std::deque<StrObjectCache> strings;  // caches do not move
     for (std::size_t k = 0; k < width; ++k)
         strings.emplace_back(seed);
 
-    for (std::size_t first = 0; first < records; first += block_rows) {
-        const std::size_t rows = std::min(block_rows, records - first);
-        convert_columns(table, first, rows, read.columns, nulls, parallel, cells.get());
+    for (std::size_t first = 0; first < records; first += converter.block_rows()) {
+        const std::size_t rows = std::min(converter.block_rows(), records - first);
+        const CellValue* cells = converter.block(first);
         for (std::size_t r = 0; r < rows; ++r) {
             const std::size_t row = first + r;
             OwnedRef dict = OwnedRef::steal(PyDict_Copy(shape.template_dict.get()));

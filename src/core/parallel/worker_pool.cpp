@@ -16,6 +16,7 @@
 #include <tbb/global_control.h>
 #include <tbb/parallel_for.h>
 #include <tbb/task_arena.h>
+#include <tbb/task_group.h>
 
 namespace brelt {
 
@@ -131,25 +132,68 @@ bool pool_usable() {
     return pool == nullptr || pool->owner == getpid();
 }
 
-void run_on_pool(std::size_t count, const std::function<void(std::size_t)>& task) {
+namespace {
+
+// The pool, created on first need, when it can run work beside the caller.
+WorkerPool* working_pool() {
     WorkerPool* pool = the_pool.load(std::memory_order_acquire);
     if (pool == nullptr) {
         pool = create_pool(std::min<std::size_t>(default_pool_size(), kMaxThreads));
     }
-    if (pool == nullptr || pool->owner != getpid() || pool->threads < 2) {
+    if (pool == nullptr || pool->owner != getpid() || pool->threads < 2) return nullptr;
+    return pool;
+}
+
+void for_each_index(std::size_t count, const std::function<void(std::size_t)>& task) {
+    tbb::parallel_for(
+        tbb::blocked_range<std::size_t>(0, count, 1),
+        [&](const tbb::blocked_range<std::size_t>& range) {
+            for (std::size_t i = range.begin(); i != range.end(); ++i)
+                task(i);
+        },
+        tbb::simple_partitioner());
+}
+
+}  // namespace
+
+void run_on_pool(std::size_t count, const std::function<void(std::size_t)>& task) {
+    WorkerPool* pool = working_pool();
+    if (pool == nullptr) {
         for (std::size_t i = 0; i < count; ++i)
             task(i);
         return;
     }
-    pool->arena.execute([&] {
-        tbb::parallel_for(
-            tbb::blocked_range<std::size_t>(0, count, 1),
-            [&](const tbb::blocked_range<std::size_t>& range) {
-                for (std::size_t i = range.begin(); i != range.end(); ++i)
-                    task(i);
-            },
-            tbb::simple_partitioner());
-    });
+    pool->arena.execute([&] { for_each_index(count, task); });
+}
+
+struct PoolJob::Running {
+    WorkerPool* pool;
+    tbb::task_group group;
+};
+
+PoolJob::PoolJob(std::size_t count, std::function<void(std::size_t)> task)
+    : count_(count), task_(std::move(task)) {
+    WorkerPool* pool = working_pool();
+    if (pool == nullptr) return;
+    running_ = std::make_unique<Running>();
+    running_->pool = pool;
+    pool->arena.execute([this] { running_->group.run([this] { for_each_index(count_, task_); }); });
+}
+
+PoolJob::~PoolJob() {
+    wait();
+}
+
+void PoolJob::wait() {
+    if (running_ == nullptr) {
+        for (std::size_t i = 0; i < count_; ++i)
+            task_(i);
+        count_ = 0;
+        return;
+    }
+    running_->pool->arena.execute([this] { running_->group.wait(); });
+    running_.reset();
+    count_ = 0;
 }
 
 }  // namespace brelt

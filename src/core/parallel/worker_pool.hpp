@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 namespace brelt {
 
@@ -31,5 +32,25 @@ bool pool_usable();
 // once, and returns when all are done. The calling thread takes part. Creates
 // the pool if needed. Tasks must not touch Python objects and must not throw.
 void run_on_pool(std::size_t count, const std::function<void(std::size_t)>& task);
+
+// `task(i)` for every i in [0, count), started on the pool's workers while the
+// caller goes on with other work; wait() (or the destructor) blocks until all
+// are done, taking part in what is left. Where the pool cannot take work (a
+// forked child, a single thread) the tasks run in wait(), on the caller.
+class PoolJob {
+  public:
+    PoolJob(std::size_t count, std::function<void(std::size_t)> task);
+    ~PoolJob();
+    PoolJob(const PoolJob&) = delete;
+    PoolJob& operator=(const PoolJob&) = delete;
+
+    void wait();
+
+  private:
+    struct Running;
+    std::size_t count_;
+    std::function<void(std::size_t)> task_;
+    std::unique_ptr<Running> running_;  // null when nothing was started
+};
 
 }  // namespace brelt
