@@ -177,7 +177,9 @@ PoolJob::PoolJob(std::size_t count, std::function<void(std::size_t)> task)
     if (pool == nullptr) return;
     running_ = std::make_unique<Running>();
     running_->pool = pool;
-    pool->arena.execute([this] { running_->group.run([this] { for_each_index(count_, task_); }); });
+    // Enqueued, not spawned: the caller does not join the arena now, so the
+    // work must sit where the workers look for it.
+    pool->arena.enqueue(running_->group.defer([this] { for_each_index(count_, task_); }));
 }
 
 PoolJob::~PoolJob() {
