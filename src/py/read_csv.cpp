@@ -149,7 +149,9 @@ bool make_shape(const std::vector<std::string>& names, DictShape& shape) {
     return true;
 }
 
-PyObject* value_of(const CellValue& cell, std::string_view field, StrObjectCache& strings) {
+// Only a string cell needs its field's text, so only it looks the field up.
+PyObject* value_of(const CellValue& cell, const ParsedTable& table, std::size_t row,
+                   std::size_t source, StrObjectCache& strings) {
     switch (cell.kind) {
         case CellValue::Kind::None:
             return Py_NewRef(Py_None);
@@ -159,8 +161,11 @@ PyObject* value_of(const CellValue& cell, std::string_view field, StrObjectCache
             return PyFloat_FromDouble(cell.real);
         case CellValue::Kind::Bool:
             return PyBool_FromLong(cell.boolean);
-        case CellValue::Kind::Str:
+        case CellValue::Kind::Str: {
+            const std::string_view field =
+                source < table.field_count(row) ? table.field(row, source) : std::string_view();
             return strings.get(cell.text_in(field));
+        }
     }
     return nullptr;
 }
@@ -196,11 +201,8 @@ PyObject* build_rows(const PreparedRead& read, const DictShape& shape, const Nul
             OwnedRef dict = OwnedRef::steal(PyDict_Copy(shape.template_dict.get()));
             if (!dict) return memory_error("dict alloc failed");
             for (std::size_t k = 0; k < width; ++k) {
-                const ColumnPlan& column = read.columns[k];
-                const std::string_view field = column.source < table.field_count(row)
-                                                   ? table.field(row, column.source)
-                                                   : std::string_view();
-                OwnedRef value = OwnedRef::steal(value_of(cells[k * rows + r], field, strings[k]));
+                OwnedRef value = OwnedRef::steal(
+                    value_of(cells[k * rows + r], table, row, read.columns[k].source, strings[k]));
                 if (!value) return memory_error("value alloc failed");
                 if (PyDict_SetItem(dict.get(), shape.keys[k].get(), value.get()) < 0) {
                     return memory_error("dict alloc failed");
