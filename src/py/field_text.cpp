@@ -1,5 +1,6 @@
 #include "field_text.hpp"
 
+#include "output/number_text.hpp"
 #include "support/text.hpp"
 
 namespace brelt::py {
@@ -47,8 +48,40 @@ void utf8_replacing_surrogates(PyObject* text, std::string& out) {
     }
 }
 
+namespace {
+
+// str() of an exact int, float, bool or None, spelled without creating the
+// str: typed rows are mostly these. False for anything else (subclasses may
+// define their own __str__) and for ints beyond 64 bits.
+bool plain_value_text(PyObject* value, std::string& out) {
+    char text[kNumberTextCapacity];
+    if (PyFloat_CheckExact(value)) {
+        out.assign(text, format_double(PyFloat_AS_DOUBLE(value), text));
+        return true;
+    }
+    if (PyLong_CheckExact(value)) {
+        int overflow = 0;
+        const long long number = PyLong_AsLongLongAndOverflow(value, &overflow);
+        if (overflow != 0) return false;
+        out.assign(text, format_integer(number, text));
+        return true;
+    }
+    if (PyBool_Check(value)) {
+        out = value == Py_True ? "True" : "False";
+        return true;
+    }
+    if (value == Py_None) {
+        out = "None";
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 std::string_view bulk_field_text(PyObject* value, OwnedRef& owner, std::string& scratch) {
     if (value == nullptr) return {};
+    if (!PyUnicode_CheckExact(value) && plain_value_text(value, scratch)) return scratch;
     if (PyUnicode_CheckExact(value)) {
         owner = OwnedRef::borrow(value);
     } else {

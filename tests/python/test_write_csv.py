@@ -123,6 +123,36 @@ class TestValues:
 
         assert written(out, [{"a": Loud("quiet")}]) == "a\nLOUD\n"
 
+    @settings(max_examples=300, deadline=None)
+    @given(st.lists(st.one_of(st.floats(), st.integers(), st.integers(-2**70, 2**70),
+                              st.booleans(), st.none()), min_size=1, max_size=40))
+    def test_numbers_and_constants_are_spelled_as_str_does(self, tmp_path_factory, values):
+        path = str(tmp_path_factory.mktemp("numbers") / "out.csv")
+        keys = [f"k{i}" for i in range(len(values))]
+        line = written(path, [dict(zip(keys, values))], safe=False).split("\n")[1]
+        assert line == ",".join(str(v) for v in values)
+
+    @pytest.mark.parametrize("value, expected", [
+        (0.1, "0.1"), (1e16, "1e+16"), (1e15, "1000000000000000.0"), (1e-4, "0.0001"),
+        (1e-5, "1e-05"), (-0.0, "-0.0"), (5e-324, "5e-324"), (float("inf"), "inf"),
+        (float("nan"), "nan"), (1.7976931348623157e308, "1.7976931348623157e+308"),
+        (2**63 - 1, "9223372036854775807"), (-2**63, "-9223372036854775808"),
+        (2**64, "18446744073709551616"),
+    ])
+    def test_number_edges(self, out, value, expected):
+        assert written(out, [{"a": value}], safe=False) == f"a\n{expected}\n"
+
+    def test_number_subclasses_use_their_str(self, out):
+        class Price(float):
+            def __str__(self):
+                return "price"
+
+        class Count(int):
+            def __str__(self):
+                return "count"
+
+        assert written(out, [{"a": Price(1.5), "b": Count(2)}]) == "a,b\nprice,count\n"
+
     def test_plain_lookups_only(self, out):
         class Keys(dict):
             def keys(self):
