@@ -52,8 +52,8 @@ oracle: deps
 	$(call configure,$(BUILD_DIR),$(PYTHON),-DBRELT_BUILD_TESTS=ON)
 	scripts/encoding-oracle $(BUILD_DIR)/brelt_decode_tool --install
 
-# The C++ microbenchmarks (GB/s), the conversion phase on 1 and 2 threads,
-# then the suite against the csv module and pandas on both interpreters.
+# The C++ microbenchmarks (GB/s), the suite against the csv module and pandas
+# on both interpreters, then read_csv's lock-free phases on 1 and 2 threads.
 # BENCH_ARGS=--quick for a short run.
 BENCH_ARGS ?=
 bench: deps
@@ -62,11 +62,11 @@ bench: deps
 	$(call configure,$(BUILD_DIR),$(PYTHON),)
 	$(call configure,$(SYSTEM_BUILD_DIR),$(SYSTEM_PYTHON),-DBRELT_BUILD_TESTS=OFF)
 	$(BENCH_DIR)/brelt_core_benchmarks --benchmark_min_time=0.5
-	$(BENCH_DIR)/brelt_convert_threads 1
-	$(BENCH_DIR)/brelt_convert_threads 2
 	$(BENCH_DIR)/brelt_table_memory
 	PYTHONPATH=$(call test_path,$(SYSTEM_BUILD_DIR)) $(SYSTEM_PYTHON) bench/run.py $(BENCH_ARGS)
 	PYTHONPATH=$(call test_path,$(BUILD_DIR)) $(PYTHON) bench/run.py $(BENCH_ARGS)
+	@mixed=$$(ls -S build/bench-data/mixed-*MB.csv | head -n 1); \
+	  $(BENCH_DIR)/brelt_read_phases 1 $$mixed && $(BENCH_DIR)/brelt_read_phases 2 $$mixed
 
 # Short runs of every fuzz target on a scratch copy of its seed corpus.
 fuzz: deps
