@@ -1,7 +1,8 @@
 // read_csv(path, ...): a whole CSV file to a list of dicts with typed values.
-// Loading, parsing and choosing the types run without the interpreter lock;
-// the cells are then typed a block of rows at a time (on the worker pool for
-// large tables) and turned into dicts that share their key objects.
+// Loading the file, parsing a first piece of it and choosing the types run
+// without the interpreter lock; then, while the dicts of one block of rows are
+// built (sharing their key objects), the next block is parsed and typed on the
+// worker pool.
 #include <algorithm>
 #include <deque>
 #include <new>
@@ -9,6 +10,7 @@
 
 #include "exports.hpp"
 #include "parallel/convert_columns.hpp"
+#include "parallel/typed_blocks.hpp"
 #include "parallel/worker_pool.hpp"
 #include "read_schema.hpp"
 #include "str_cache.hpp"
@@ -23,8 +25,8 @@ namespace brelt::py {
 
 namespace {
 
-// Cells are typed in blocks of about this many, so their memory stays small
-// next to the table's whatever the file size.
+// Records are parsed and typed in blocks of about this many cells, so the
+// memory beside the result stays small whatever the file size.
 constexpr std::size_t kCellsPerBlock = 1 << 18;
 
 enum Parameter {
@@ -61,6 +63,7 @@ bool read_arguments(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
     // Plain booleans and counts refuse None; only the optional ones take it.
     auto passed = [&](Parameter p) { return bound[p] != nullptr; };
     ReadRequest& request = options.request;
+    request.piece_cells = kCellsPerBlock;
 
     auto path = to_string(argument(kPath));
     if (!path) return false;
@@ -175,40 +178,44 @@ PyObject* memory_error(const char* message) {
     return raise(Error(ErrorKind::Memory, message));
 }
 
-// The dicts of every row, built block by block.
-PyObject* build_rows(const PreparedRead& read, const DictShape& shape, const NullValues& nulls) {
-    const ParsedTable& table = *read.table;
-    const std::size_t records = table.row_count();
+// The dicts of every row, built block by block while the next block is
+// parsed and typed on the pool.
+PyObject* build_rows(PreparedRead& read, const DictShape& shape, const NullValues& nulls) {
     const std::size_t width = read.columns.size();
-    OwnedRef list = OwnedRef::steal(PyList_New(static_cast<Py_ssize_t>(records)));
+    OwnedRef list = OwnedRef::steal(PyList_New(0));
     if (!list) return memory_error("list alloc failed");
-
-    const std::size_t block_rows =
-        width == 0 ? records : std::max<std::size_t>(1, kCellsPerBlock / width);
-    // Typing the next block on the pool overlaps building this one's dicts.
-    BlockConverter converter(table, read.columns, nulls, block_rows,
-                             converts_in_parallel(records, width));
+    // A small file's blocks are typed on the calling thread.
+    const bool parallel =
+        read.rest != nullptr || converts_in_parallel(read.table->row_count(), width);
+    TypedBlocks blocks(read.table, read.rest.get(), read.columns, nulls, kCellsPerBlock, parallel);
     const HashSeed seed = HashSeed::random();
     std::deque<StrObjectCache> strings;  // caches do not move
     for (std::size_t k = 0; k < width; ++k)
         strings.emplace_back(seed);
 
-    for (std::size_t first = 0; first < records; first += converter.block_rows()) {
-        const std::size_t rows = std::min(converter.block_rows(), records - first);
-        const CellValue* cells = converter.block(first);
-        for (std::size_t r = 0; r < rows; ++r) {
-            const std::size_t row = first + r;
+    for (;;) {
+        Result<TypedBlocks::Block> next = blocks.next();
+        if (!next.ok()) {
+            Error error = std::move(next).error();
+            if (error.kind != ErrorKind::Memory) error.kind = ErrorKind::Value;
+            return raise(error);
+        }
+        const TypedBlocks::Block& block = *next;
+        if (block.rows == 0) break;
+        const ParsedTable& table = *block.table;
+        for (std::size_t r = 0; r < block.rows; ++r) {
+            const std::size_t row = block.first_row + r;
             OwnedRef dict = OwnedRef::steal(PyDict_Copy(shape.template_dict.get()));
             if (!dict) return memory_error("dict alloc failed");
             for (std::size_t k = 0; k < width; ++k) {
-                OwnedRef value = OwnedRef::steal(
-                    value_of(cells[k * rows + r], table, row, read.columns[k].source, strings[k]));
+                OwnedRef value = OwnedRef::steal(value_of(block.cells[k * block.rows + r], table,
+                                                          row, read.columns[k].source, strings[k]));
                 if (!value) return memory_error("value alloc failed");
                 if (PyDict_SetItem(dict.get(), shape.keys[k].get(), value.get()) < 0) {
                     return memory_error("dict alloc failed");
                 }
             }
-            PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(row), dict.release());
+            if (PyList_Append(list.get(), dict.get()) < 0) return memory_error("list alloc failed");
         }
     }
     return list.release();
@@ -225,7 +232,7 @@ PyObject* read_csv(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject*
             if (error.kind != ErrorKind::Memory) error.kind = ErrorKind::Value;
             return raise(error);
         }
-        const PreparedRead& read = *prepared;
+        PreparedRead& read = *prepared;
         if (read.table->row_count() == 0) return PyList_New(0);
         if (options.threads && *options.threads != 0) request_pool_size(*options.threads);
 

@@ -66,40 +66,6 @@ TEST(ConvertColumns, ParallelAndSequentialAgreeCellForCell) {
     EXPECT_EQ(sequential[5 * rows].kind, CellValue::Kind::None);
 }
 
-TEST(BlockConverter, BlocksMatchTheWholeTableOnEitherPath) {
-    std::string text = "a,b,c\n";
-    for (int r = 0; r < 2500; ++r) {
-        text += std::to_string(r) + "," + (r % 7 ? " x" : "") + ",";
-        text += r % 3 ? "2.5\n" : "\n";
-    }
-    const TableRef table = parse(text);
-    const std::vector<ColumnPlan> plans = {
-        {0, ColumnType::Int}, {1, ColumnType::Str}, {2, ColumnType::Float}};
-    const NullValues nulls = NullValues::defaults();
-    const std::size_t rows = table->row_count();
-    std::vector<CellValue> whole(rows * plans.size());
-    convert_columns(*table, 0, rows, plans, nulls, false, whole.data());
-    for (const bool parallel : {false, true}) {
-        BlockConverter converter(*table, plans, nulls, 300, parallel);
-        ASSERT_EQ(converter.block_rows(), 300u);
-        for (std::size_t first = 0; first < rows; first += 300) {
-            const std::size_t n = std::min<std::size_t>(300, rows - first);
-            const CellValue* cells = converter.block(first);
-            for (std::size_t k = 0; k < plans.size(); ++k) {
-                for (std::size_t r = 0; r < n; ++r) {
-                    ASSERT_TRUE(same_cell(cells[k * n + r], whole[k * rows + first + r]))
-                        << "parallel " << parallel << " row " << first + r;
-                }
-            }
-        }
-    }
-    // Leaving early, with the next block still being typed, is safe; so is
-    // asking for a block out of order.
-    BlockConverter early(*table, plans, nulls, 100, true);
-    early.block(0);
-    EXPECT_TRUE(same_cell(early.block(1000)[0], whole[1000]));
-}
-
 TEST(ConvertColumns, ParallelOnlyForLargeMultiColumnTables) {
     EXPECT_FALSE(converts_in_parallel(500, 3));
     EXPECT_TRUE(converts_in_parallel(501, 3));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "input/encoding/encoding.hpp"
@@ -100,10 +101,14 @@ class TableBuilder {
     // density, so the arrays are not regrown (and copied) as they fill up.
     // Large arrays are mapped, so reserving more than is used costs only
     // address space. Only a hint: if it can't be had, the arrays grow as needed.
-    void reserve_for_input(std::uint64_t consumed, std::uint64_t input_size) {
+    // A piece of at most `max_rows` rows reserves for no more than that.
+    void reserve_for_input(std::uint64_t consumed, std::uint64_t input_size,
+                           std::uint64_t max_rows) {
         ParsedTable& table = *table_;
         if (consumed == 0 || table.rows_.empty()) return;
-        const double scale = 1.05 * static_cast<double>(input_size) / static_cast<double>(consumed);
+        const double scale =
+            std::min(1.05 * static_cast<double>(input_size) / static_cast<double>(consumed),
+                     static_cast<double>(max_rows) / static_cast<double>(table.rows_.size()));
         // Every row takes at least two bytes of input and every field one.
         const double rows = std::min(scale * static_cast<double>(table.rows_.size()),
                                      static_cast<double>(input_size / 2 + 1));
@@ -202,82 +207,135 @@ std::vector<std::size_t> select_columns(const std::vector<std::string>& header_n
     return selection;
 }
 
-Result<ParseResult> parse_whole(std::span<const std::uint8_t> input, const TableOptions& options,
-                                const TableLimits& limits) {
-    TokenizerOptions tokenizer_options;
-    tokenizer_options.delimiter = options.delimiter;
-    tokenizer_options.quote = '"';
-    tokenizer_options.has_headers = options.has_header;
-    tokenizer_options.flexible = !options.strict;
-    tokenizer_options.tuning = options.tuning;
-    CsvTokenizer tokenizer(input, tokenizer_options);
+}  // namespace
 
-    std::vector<std::string> header_names;
-    if (options.has_header) {
-        if (Result<bool> headers = tokenizer.ensure_headers(); !headers) {
-            return parse_error(std::move(headers).error().message);
-        }
-        const RawRecord& header = tokenizer.header_record();
-        for (std::size_t i = 0; i < header.field_count(); ++i) {
-            header_names.push_back(name_from_bytes(header.field(i)));
-        }
+struct TableStream::State {
+    State(std::span<const std::uint8_t> input, const TableOptions& options,
+          const TableLimits& limits)
+        : input(input), options(options), limits(limits), tokenizer(input, tokenizer_options()) {}
+
+    TokenizerOptions tokenizer_options() const {
+        TokenizerOptions result;
+        result.delimiter = options.delimiter;
+        result.quote = '"';
+        result.has_headers = options.has_header;
+        result.flexible = !options.strict;
+        result.tuning = options.tuning;
+        return result;
     }
 
-    TableBuilder builder(input.size(), limits);
+    std::span<const std::uint8_t> input;
+    TableOptions options;
+    TableLimits limits;
+    CsvTokenizer tokenizer;
+    std::vector<std::string> column_names;
     std::vector<std::size_t> selection;
-    if (options.columns) {
-        std::vector<std::string> selected_names;
-        selection = select_columns(header_names, *options.columns, selected_names);
-        builder.set_column_names(std::move(selected_names));
-    } else {
-        builder.set_column_names(std::move(header_names));
-    }
-    const std::vector<std::size_t>* selected = options.columns ? &selection : nullptr;
-
     RawRecord record;
     std::uint64_t skipped = 0;
     std::uint64_t stored = 0;
-    for (;;) {
-        if (Result<bool> headers = tokenizer.ensure_headers(); !headers) {
-            return parse_error(std::move(headers).error().message);
-        }
-        const RawRecord* current = &record;
-        if (tokenizer.reemit_first()) {
-            // No header line: the first record read is the first data record.
-            current = &tokenizer.header_record();
-            tokenizer.clear_reemit_first();
-        } else {
-            Result<ReadOutcome> outcome = tokenizer.read_record(record);
-            if (!outcome) return parse_error(std::move(outcome).error().message);
-            if (*outcome == ReadOutcome::EndOfInput) break;
-        }
-        // A record is read before it is skipped or found beyond max_rows, so
-        // its field count is checked either way.
-        if (skipped < options.skip_rows) {
-            ++skipped;
-            continue;
-        }
-        if (options.max_rows && stored >= *options.max_rows) break;
-        if (Result<bool> added = builder.add_row(*current, selected, skipped + stored + 1);
-            !added) {
-            return std::move(added).error();
-        }
-        ++stored;
-        if (stored == kSampleRows)
-            builder.reserve_for_input(tokenizer.byte_position(), input.size());
-    }
-    return ParseResult{builder.finish(), stored};
+    bool finished = false;
+};
+
+TableStream::TableStream(std::unique_ptr<State> state) : state_(std::move(state)) {}
+TableStream::~TableStream() = default;
+
+bool TableStream::finished() const {
+    return state_->finished;
 }
 
-}  // namespace
+std::size_t TableStream::column_count() const {
+    return state_->column_names.size();
+}
 
-Result<ParseResult> parse_table(std::span<const std::uint8_t> input, const TableOptions& options,
-                                const TableLimits& limits) {
+Result<std::unique_ptr<TableStream>> TableStream::open(std::span<const std::uint8_t> input,
+                                                       const TableOptions& options,
+                                                       const TableLimits& limits) {
     try {
-        return parse_whole(input, options, limits);
+        auto state = std::make_unique<State>(input, options, limits);
+        std::vector<std::string> header_names;
+        if (options.has_header) {
+            if (Result<bool> headers = state->tokenizer.ensure_headers(); !headers) {
+                return parse_error(std::move(headers).error().message);
+            }
+            const RawRecord& header = state->tokenizer.header_record();
+            for (std::size_t i = 0; i < header.field_count(); ++i) {
+                header_names.push_back(name_from_bytes(header.field(i)));
+            }
+        }
+        if (options.columns) {
+            state->selection = select_columns(header_names, *options.columns, state->column_names);
+        } else {
+            state->column_names = std::move(header_names);
+        }
+        return std::unique_ptr<TableStream>(new TableStream(std::move(state)));
     } catch (const std::bad_alloc&) {
         return Error(ErrorKind::Memory, "alloc");
     }
+}
+
+Result<ParseResult> TableStream::next(std::uint64_t max_records) {
+    try {
+        return next_piece(max_records);
+    } catch (const std::bad_alloc&) {
+        return Error(ErrorKind::Memory, "alloc");
+    }
+}
+
+Result<ParseResult> TableStream::next_piece(std::uint64_t max_records) {
+    State& s = *state_;
+    const TableOptions& options = s.options;
+    const std::uint64_t input_left = s.input.size() - s.tokenizer.byte_position();
+    TableBuilder builder(input_left, s.limits);
+    builder.set_column_names(s.column_names);
+    const std::vector<std::size_t>* selected = options.columns ? &s.selection : nullptr;
+
+    std::uint64_t piece_rows = 0;
+    while (!s.finished && piece_rows < max_records) {
+        if (Result<bool> headers = s.tokenizer.ensure_headers(); !headers) {
+            return parse_error(std::move(headers).error().message);
+        }
+        const RawRecord* current = &s.record;
+        if (s.tokenizer.reemit_first()) {
+            // No header line: the first record read is the first data record.
+            current = &s.tokenizer.header_record();
+            s.tokenizer.clear_reemit_first();
+        } else {
+            Result<ReadOutcome> outcome = s.tokenizer.read_record(s.record);
+            if (!outcome) return parse_error(std::move(outcome).error().message);
+            if (*outcome == ReadOutcome::EndOfInput) {
+                s.finished = true;
+                break;
+            }
+        }
+        // A record is read before it is skipped or found beyond max_rows, so
+        // its field count is checked either way.
+        if (s.skipped < options.skip_rows) {
+            ++s.skipped;
+            continue;
+        }
+        if (options.max_rows && s.stored >= *options.max_rows) {
+            s.finished = true;
+            break;
+        }
+        if (Result<bool> added = builder.add_row(*current, selected, s.skipped + s.stored + 1);
+            !added) {
+            return std::move(added).error();
+        }
+        ++s.stored;
+        ++piece_rows;
+        if (piece_rows == kSampleRows) {
+            builder.reserve_for_input(s.tokenizer.byte_position() - (s.input.size() - input_left),
+                                      input_left, max_records);
+        }
+    }
+    return ParseResult{builder.finish(), piece_rows};
+}
+
+Result<ParseResult> parse_table(std::span<const std::uint8_t> input, const TableOptions& options,
+                                const TableLimits& limits) {
+    auto stream = TableStream::open(input, options, limits);
+    if (!stream) return std::move(stream).error();
+    return (*stream)->next(std::numeric_limits<std::uint64_t>::max());
 }
 
 }  // namespace brelt

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -47,5 +48,36 @@ struct ParseResult {
 // or ErrorKind::Memory when memory runs out. `input` need not outlive the call.
 Result<ParseResult> parse_table(std::span<const std::uint8_t> input, const TableOptions& options,
                                 const TableLimits& limits = {});
+
+// Parses an input a piece at a time: each next() stores up to `max_records`
+// further records in a table of their own, with the same column names.
+// Record numbers, byte offsets, skip_rows, max_rows and the strict field
+// count run on across pieces, so the pieces together hold what parse_table
+// would, and an error comes out of the piece that reaches it, reading as
+// parse_table's would. The limits hold per piece. `input` must outlive the
+// stream.
+class TableStream {
+  public:
+    // Reads the header line (when there is one).
+    static Result<std::unique_ptr<TableStream>> open(std::span<const std::uint8_t> input,
+                                                     const TableOptions& options,
+                                                     const TableLimits& limits = {});
+    ~TableStream();
+    TableStream(const TableStream&) = delete;
+    TableStream& operator=(const TableStream&) = delete;
+
+    // The next records; an empty table once finished().
+    Result<ParseResult> next(std::uint64_t max_records);
+    bool finished() const;
+    // The number of column names each piece has.
+    std::size_t column_count() const;
+
+  private:
+    struct State;
+    explicit TableStream(std::unique_ptr<State> state);
+    Result<ParseResult> next_piece(std::uint64_t max_records);
+
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace brelt

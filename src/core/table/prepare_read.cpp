@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <limits>
 #include <span>
 #include <unordered_map>
 
@@ -145,31 +146,60 @@ std::string_view delimiter_sample(std::string_view text) {
     return text.substr(0, end);
 }
 
+RemainingRecords::RemainingRecords(InputBytes input, std::string decoded)
+    : input_(std::move(input)), decoded_(std::move(decoded)) {}
+
+RemainingRecords::~RemainingRecords() = default;
+
+namespace {
+
+// Rows of `width` cells that make about `cells` cells, never fewer than the
+// rows inference looks at.
+std::uint64_t first_piece_rows(std::size_t cells, std::size_t width) {
+    return std::max<std::uint64_t>(kInferenceSampleRows, cells / std::max<std::size_t>(width, 1));
+}
+
+}  // namespace
+
 Result<PreparedRead> prepare_read(const ReadRequest& request) {
     PreparedRead read;
-    {
-        auto input = load_input_file(request.path);
-        if (!input.ok()) return std::move(input).error();
-        auto chosen = choose_text(*input, request.encoding);
-        if (!chosen.ok()) return std::move(chosen).error();
-        if (!chosen->in_place) input = InputBytes();  // the decoded copy is all we need
+    auto input = load_input_file(request.path);
+    if (!input.ok()) return std::move(input).error();
+    auto chosen = choose_text(*input, request.encoding);
+    if (!chosen.ok()) return std::move(chosen).error();
+    if (!chosen->in_place) *input = InputBytes();  // the decoded copy is all we need
 
-        read.delimiter = request.delimiter  ? static_cast<char>(*request.delimiter)
-                         : chosen->in_place ? detect_delimiter(delimiter_sample(chosen->text()))
-                                            : detect_delimiter(chosen->text());
-        TableOptions options;
-        options.delimiter = static_cast<std::uint8_t>(read.delimiter);
-        options.has_header = request.has_header;
-        options.skip_rows = request.skip_rows;
-        options.max_rows = request.max_rows;
-        if (request.has_header) options.columns = request.columns;
-        options.strict = request.strict;
-        const std::string_view text = chosen->text();
-        auto parsed =
-            parse_table({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, options);
-        if (!parsed.ok()) return std::move(parsed).error();
-        read.table = std::move(parsed->table);
-    }  // the input and any decoded copy are released here; the table owns its text
+    read.delimiter = request.delimiter  ? static_cast<char>(*request.delimiter)
+                     : chosen->in_place ? detect_delimiter(delimiter_sample(chosen->text()))
+                                        : detect_delimiter(chosen->text());
+    TableOptions options;
+    options.delimiter = static_cast<std::uint8_t>(read.delimiter);
+    options.has_header = request.has_header;
+    options.skip_rows = request.skip_rows;
+    options.max_rows = request.max_rows;
+    if (request.has_header) options.columns = request.columns;
+    options.strict = request.strict;
+
+    // The stream reads the text where it lies, so both move into the
+    // remaining records before it opens (a string's buffer does not move).
+    auto rest = std::make_unique<RemainingRecords>(std::move(*input), std::move(chosen->decoded));
+    const std::string_view text =
+        chosen->in_place ? chosen->in_place_text : std::string_view(rest->decoded_);
+    auto stream = TableStream::open(
+        {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, options);
+    if (!stream.ok()) return std::move(stream).error();
+    rest->stream_ = std::move(*stream);
+
+    const bool in_pieces = request.piece_cells != 0 && request.has_header;
+    const std::uint64_t rows =
+        in_pieces ? first_piece_rows(request.piece_cells, rest->stream_->column_count())
+                  : std::numeric_limits<std::uint64_t>::max();
+    auto parsed = rest->next(rows);
+    if (!parsed.ok()) return std::move(parsed).error();
+    read.table = std::move(parsed->table);
+    // Without more to read, the input and any decoded copy go now; the table
+    // owns its text.
+    if (!rest->finished()) read.rest = std::move(rest);
     plan_columns(read, request);
     return read;
 }

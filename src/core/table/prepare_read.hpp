@@ -4,12 +4,15 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "common/result.hpp"
+#include "input/load.hpp"
+#include "table/parse_table.hpp"
 #include "table/parsed_table.hpp"
 #include "types/column_plan.hpp"
 #include "types/null_values.hpp"
@@ -28,6 +31,34 @@ struct ReadRequest {
     NullValues nulls = NullValues::defaults();
     std::optional<std::string> encoding;
     bool strict = false;
+    // When not 0, only a first piece of about this many cells (and at least
+    // the rows inference looks at) is parsed here; the rest is left to
+    // PreparedRead::rest. Without a header every record is parsed at once:
+    // the names depend on the widest one.
+    std::size_t piece_cells = 0;
+};
+
+struct PreparedRead;
+Result<PreparedRead> prepare_read(const ReadRequest& request);
+
+// The records after a read's first piece: the input they are parsed from,
+// kept open, and the parse that goes on from where the first piece ended.
+class RemainingRecords {
+  public:
+    RemainingRecords(InputBytes input, std::string decoded);
+    ~RemainingRecords();
+    RemainingRecords(const RemainingRecords&) = delete;
+    RemainingRecords& operator=(const RemainingRecords&) = delete;
+
+    // The next up to `max_records` records; an empty table once finished().
+    Result<ParseResult> next(std::uint64_t max_records) { return stream_->next(max_records); }
+    bool finished() const { return stream_->finished(); }
+
+  private:
+    friend Result<PreparedRead> prepare_read(const ReadRequest& request);
+    InputBytes input_;
+    std::string decoded_;
+    std::unique_ptr<TableStream> stream_;
 };
 
 // Without a header row the columns are called column_1 ... column_N, N being
@@ -35,7 +66,10 @@ struct ReadRequest {
 inline constexpr std::string_view kGeneratedNamePrefix = "column_";
 
 struct PreparedRead {
+    // Every record, or with `rest` the first piece of them (the rows that the
+    // column types were judged from).
     TableRef table;
+    std::unique_ptr<RemainingRecords> rest;
     // One per distinct column name, in the order names first appear; the plan
     // reads the last column of that name, whose value a dict would keep.
     std::vector<std::string> keys;
