@@ -47,6 +47,34 @@ def test_many_blocks(write_file):
     assert rows[0] == rows[-1] == {f"h{k}": k for k in range(columns)}
 
 
+class TestPieces:
+    """Large files are parsed a piece at a time (about 2**18 cells each) while
+    earlier pieces become dicts; none of that may show in the result."""
+
+    RECORDS = 200_000  # three pieces of three columns
+
+    def test_values_across_pieces(self, write_file):
+        text, expected = table_text(self.RECORDS, 3)
+        assert read_csv(write_file(text)) == expected
+
+    def test_skip_and_max_rows_across_pieces(self, write_file):
+        text, expected = table_text(self.RECORDS, 3)
+        path = write_file(text)
+        assert read_csv(path, skip_rows=90_000, max_rows=100_000) == expected[90_000:190_000]
+        assert read_csv(path, columns=["c2", "c0"]) == [
+            {"c2": row["c2"], "c0": row["c0"]} for row in expected]
+
+    def test_an_error_in_a_later_piece_raises_and_returns_nothing(self, write_file):
+        lines = ["a,b,c"] + ["1,2,3"] * self.RECORDS + ["4,5"]
+        with pytest.raises(ValueError) as raised:
+            read_csv(write_file("\n".join(lines) + "\n"), strict=True)
+        # Record numbers and byte offsets run on across pieces.
+        assert str(raised.value) == (
+            f"CSV parse error: CSV error: record {self.RECORDS + 1} "
+            f"(byte: {6 + 6 * self.RECORDS}): found record with 2 fields, "
+            "but the previous record has 3 fields")
+
+
 def run_python(code, env=None, timeout=120):
     full_env = dict(os.environ)
     for name in ("RAYON_NUM_THREADS", "RAYON_RS_NUM_CPUS"):
