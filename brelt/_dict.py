@@ -95,7 +95,7 @@ class DictReader:
     def _batches(self) -> Iterator[Iterator[dict[Any, Any]]]:
         if self.fieldnames is None:
             return
-        while raw := self.reader.take_batch():
+        while raw := self.reader._take_batch():
             self._raw = raw
             self._dicts = self._to_dicts(raw)
             self._batch = iter(self._dicts)

@@ -94,7 +94,7 @@ class Reader:
             self._batch = iter(batch)
             yield self._batch
 
-    def take_batch(self) -> list[list[str]]:
+    def _take_batch(self) -> list[list[str]]:
         """The rows not yet returned, up to a batch of them ([] at the end);
         they count as returned."""
         rest = list(self._batch)

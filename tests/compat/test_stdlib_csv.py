@@ -2,6 +2,7 @@
 classes, run with brelt as the module under test. A failure must be one of the
 documented differences, and every documented difference must still fail."""
 
+import pathlib
 import sys
 
 import pytest
@@ -47,3 +48,14 @@ def test_every_listed_difference_names_a_test():
     unknown = [test_id for test_id, (_, since) in KNOWN_DIFFERENCES.items()
                if applies(since) and test_id not in ids]
     assert unknown == []
+
+
+def test_the_docs_mirror_the_list():
+    page = pathlib.Path(__file__).resolve().parents[2] / "docs" / "compat.md"
+    documented = {}
+    for line in page.read_text().splitlines():
+        cells = [cell.strip() for cell in line.strip("|").split("|")]
+        if len(cells) == 3 and cells[0].startswith("`") and "." in cells[0]:
+            documented[cells[0].strip("`")] = (cells[2], None if cells[1] == "all" else cells[1])
+    assert documented == {test_id: ("; ".join(reasons), since)
+                          for test_id, (reasons, since) in KNOWN_DIFFERENCES.items()}

@@ -13,7 +13,10 @@ import pytest
 import brelt
 from brelt import _core
 
-STUB = pathlib.Path(brelt.__file__).with_name("_core.pyi")
+# The source tree's, whichever copy of the package is imported (make asan
+# imports one built elsewhere).
+PACKAGE = pathlib.Path(__file__).resolve().parents[2] / "brelt"
+STUB = PACKAGE / "_core.pyi"
 
 
 def stub_tree():
@@ -108,7 +111,6 @@ def test_the_python_layer_is_annotated_in_full():
 
 
 def test_stubs_and_marker_are_package_data():
-    package = pathlib.Path(brelt.__file__).parent
-    assert (package / "py.typed").is_file()
-    pyproject = (package.parent / "pyproject.toml").read_text()
+    assert (PACKAGE / "py.typed").is_file()
+    pyproject = (PACKAGE.parent / "pyproject.toml").read_text()
     assert '"py.typed"' in pyproject and '"*.pyi"' in pyproject
