@@ -45,6 +45,8 @@ test: deps
 	scripts/encoding-oracle $(BUILD_DIR)/brelt_decode_tool
 	PYTHONPATH=$(call test_path,$(BUILD_DIR)) $(PYTHON) -m pytest -q tests/python
 	PYTHONPATH=$(call test_path,$(SYSTEM_BUILD_DIR)) $(SYSTEM_PYTHON) -m pytest -q tests/python
+	PYTHONPATH=$(call test_path,$(BUILD_DIR)) $(PYTHON) -m pytest -q tests/compat
+	PYTHONPATH=$(call test_path,$(SYSTEM_BUILD_DIR)) $(SYSTEM_PYTHON) -m pytest -q tests/compat
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(FUZZ_SMOKE_SECONDS)
 
 # The decoders against the text-encoding oracle, installing it first (npm).
@@ -97,7 +99,7 @@ asan: deps
 	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  LD_PRELOAD="$(ASAN_RUNTIME)" PYTHONMALLOC=malloc \
 	  PYTHONPATH=$(CURDIR)/$(ASAN_DIR)/package:$(ASAN_DIR)/python:$(DIST_PACKAGES) \
-	  $(PYTHON) -P -m pytest -q -p no:cacheprovider tests/python
+	  $(PYTHON) -P -m pytest -q -p no:cacheprovider tests/python tests/compat
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.hpp' | grep -v /generated/)

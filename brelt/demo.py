@@ -1,4 +1,5 @@
-"""A short tour of brelt on a CSV file: python -m brelt.demo [FILE]."""
+"""The tour of brelt on a CSV file, every step timed against the csv module:
+python -m brelt.demo [FILE]. Without FILE it runs on the bundled sample."""
 
 import argparse
 import csv
@@ -6,111 +7,139 @@ import io
 import pathlib
 import sys
 import tempfile
+import time
+from collections.abc import Callable
+from typing import Any, NamedTuple
 
 import brelt
 
 SAMPLE = pathlib.Path(__file__).resolve().parent.parent / "examples" / "airports.csv"
 
 
-def read_rows(text, delimiter):
-    return list(csv.reader(io.StringIO(text, newline=""), delimiter=delimiter))
+class Step(NamedTuple):
+    name: str
+    brelt_seconds: float
+    csv_seconds: float
+    result: str
 
 
-def verdict(same):
+def best_time(function: Callable[[], Any], runs: int) -> tuple[float, Any]:
+    """The shortest of `runs` timings, and the last result."""
+    best, result = float("inf"), None
+    for _ in range(runs):
+        start = time.perf_counter()
+        result = function()
+        best = min(best, time.perf_counter() - start)
+    return best, result
+
+
+def verdict(same: bool) -> str:
     return "identical" if same else "DIFFERENT"
 
 
-def check_writers(path, delimiter):
-    """Writes the file's records back out with both writers and reads them
-    back; returns True when every record comes back identical."""
+def timed(name: str, ours: Callable[[], Any], theirs: Callable[[], Any], runs: int,
+          judge: Callable[[Any, Any], str]) -> Step:
+    brelt_seconds, our_result = best_time(ours, runs)
+    csv_seconds, their_result = best_time(theirs, runs)
+    return Step(name, brelt_seconds, csv_seconds, judge(our_result, their_result))
+
+
+def tour(path: pathlib.Path, workdir: pathlib.Path, runs: int) -> list[Step]:
     text = path.read_text(encoding="utf-8", errors="replace")
-    rows = read_rows(text, delimiter)
-    ok = True
 
-    out = io.StringIO(newline="")
-    brelt.PyWriter(out, delimiter=delimiter).writerows(rows)
-    same = read_rows(out.getvalue(), delimiter) == rows
-    print(f"PyWriter:  {len(rows):,} records written, read back {verdict(same)}")
-    ok &= same
+    def open_text(file: pathlib.Path) -> io.TextIOWrapper:
+        return open(file, encoding="utf-8", errors="replace", newline="")
 
+    steps = [timed("sniff the delimiter", lambda: brelt.sniff(path),
+                   lambda: csv.Sniffer().sniff(text[:65536], ",;\t|:").delimiter, runs,
+                   lambda ours, theirs: f"{ours!r}, csv module {theirs!r}")]
+    delimiter = brelt.sniff(path)
+
+    def read_typed() -> list[dict[str, Any]]:
+        return brelt.read_csv(str(path), delimiter=delimiter)
+
+    def read_dicts() -> list[dict[str, str]]:
+        with open_text(path) as f:
+            return list(csv.DictReader(f, delimiter=delimiter))
+
+    def describe_types(ours: list[dict[str, Any]], theirs: list[dict[str, str]]) -> str:
+        types = " ".join(type(value).__name__ for value in ours[0].values()) if ours else "-"
+        return f"{len(ours):,} dicts, columns {types} (csv module: {len(theirs):,}, all str)"
+
+    steps.append(timed("read_csv, typed dicts", read_typed, read_dicts, runs, describe_types))
+
+    def stream(make: Callable[..., Any]) -> Callable[[], list[list[str]]]:
+        def read() -> list[list[str]]:
+            with open_text(path) as f:
+                return list(make(f, delimiter=delimiter))
+        return read
+
+    steps.append(timed("reader, stream rows", stream(brelt.reader), stream(csv.reader), runs,
+                       lambda ours, theirs: f"{len(ours):,} rows, {verdict(ours == theirs)}"))
+    rows = stream(csv.reader)()
     header, records = (rows[0], rows[1:]) if rows else ([], [])
-    if len(set(header)) != len(header) or any(len(r) != len(header) for r in records):
-        print("write_csv: skipped (the header repeats a name or the records are ragged)")
-        return ok
-    with tempfile.TemporaryDirectory() as directory:
-        copy = pathlib.Path(directory) / "copy.csv"
-        brelt.write_csv(str(copy), [dict(zip(header, r)) for r in records],
-                        delimiter=delimiter, safe=False)
-        written = copy.read_text(encoding="utf-8")
-        read_back = brelt.read_csv(str(copy), delimiter=delimiter,
-                                   schema=dict.fromkeys(header, str), null_values=[])
-    # No dicts, no header: write_csv then leaves an empty file.
-    same = read_rows(written, delimiter) == ([header] + records if records else [])
-    same &= read_back == as_text_dicts(header, records)
-    print(f"write_csv: {len(records):,} dicts written, read back {verdict(same)}")
-    return ok and same
+    dicts = [dict(zip(header, record)) for record in records]
+
+    def write_rows(make: Callable[..., Any]) -> Callable[[], str]:
+        def write() -> str:
+            out = io.StringIO(newline="")
+            make(out, delimiter=delimiter).writerows(rows)
+            return out.getvalue()
+        return write
+
+    steps.append(timed("writer, write rows", write_rows(brelt.writer), write_rows(csv.writer),
+                       runs, lambda ours, theirs: f"text {verdict(ours == theirs)}"))
+
+    ours_file, theirs_file = workdir / "brelt.csv", workdir / "csv.csv"
+
+    def write_csv() -> None:
+        brelt.write_csv(str(ours_file), dicts, delimiter=delimiter, safe=False)
+
+    def write_dicts() -> None:
+        with open(theirs_file, "w", encoding="utf-8", newline="") as f:
+            writer = csv.DictWriter(f, header, delimiter=delimiter)
+            writer.writeheader()
+            writer.writerows(dicts)
+
+    steps.append(timed("write_csv, write dicts", write_csv, write_dicts, runs,
+                       lambda ours, theirs: f"{len(dicts):,} dicts"))
+
+    def read_back(make: Callable[..., Any], file: pathlib.Path) -> Callable[[], list[Any]]:
+        def read() -> list[Any]:
+            with open_text(file) as f:
+                return list(make(f, delimiter=delimiter))
+        return read
+
+    unique_header = len(set(header)) == len(header)
+    steps.append(timed("DictReader, read back", read_back(brelt.DictReader, ours_file),
+                       read_back(csv.DictReader, theirs_file), runs,
+                       lambda ours, theirs: "both files " + verdict(
+                           ours == theirs == dicts or not unique_header)))
+    return steps
 
 
-# What read_csv trims from every value: Unicode's White_Space characters.
-WHITE_SPACE = "\t\n\v\f\r \x85\xa0\u1680\u2028\u2029\u202f\u205f\u3000" + "".join(
-    chr(c) for c in range(0x2000, 0x200B))
+def print_table(steps: list[Step]) -> None:
+    print(f"{'step':<24}{'brelt':>10}{'csv':>10}{'speed-up':>10}  result")
+    for step in steps:
+        speed_up = step.csv_seconds / step.brelt_seconds if step.brelt_seconds else float("inf")
+        print(f"{step.name:<24}{step.brelt_seconds * 1e3:>8.2f}ms{step.csv_seconds * 1e3:>8.2f}ms"
+              f"{speed_up:>9.1f}x  {step.result}")
 
 
-def as_text_dicts(header, records):
-    """The dicts read_csv gives with every column typed str and no nulls."""
-    width = len(header)
-    return [dict(zip(header, [v.strip(WHITE_SPACE) for v in r[:width]] + [""] * (width - len(r))))
-            for r in records]
-
-
-def check_read_csv(path, delimiter):
-    """Reads the file with types, then as plain text, which must match the csv
-    module's reading; returns True when it does."""
-    text = path.read_text(encoding="utf-8", errors="replace")
-    rows = read_rows(text, delimiter)
-    header, records = (rows[0], rows[1:]) if rows else ([], [])
-    typed = brelt.read_csv(str(path))
-    types = ", ".join(f"{k} {type(v).__name__}" for k, v in typed[0].items()) if typed else ""
-    print(f"read_csv:  {len(typed):,} dicts; first row's types: {types}")
-    if len(set(header)) != len(header):
-        print("read_csv:  text check skipped (the header repeats a name)")
-        return True
-    plain = brelt.read_csv(str(path), delimiter=delimiter, schema=dict.fromkeys(header, str),
-                           null_values=[])
-    same = plain == as_text_dicts(header, records)
-    print(f"read_csv:  as text, every value {verdict(same)} to the csv module's")
-    return same
-
-
-def check_reader(path, delimiter):
-    """Streams the file through PyReader, reading two fields per row; returns
-    True when they match the csv module's reading."""
-    text = path.read_text(encoding="utf-8", errors="replace")
-    expected = [(row[0], row[1] if len(row) > 1 else None) for row in read_rows(text, delimiter)]
-    with open(path, encoding="utf-8", errors="replace", newline="") as f:
-        reader = brelt.PyReader(f, delimiter=delimiter)
-    seen = [(reader[0], reader[1] if len(reader) > 1 else None) for _ in reader]
-    same = seen == expected
-    print(f"PyReader:  {reader.line_num:,} rows streamed, two fields each {verdict(same)}")
-    return same
-
-
-def main(argv=None):
+def main(argv: list[str] | None = None) -> int:
     parser = argparse.ArgumentParser(prog="python -m brelt.demo", description=__doc__)
     parser.add_argument("file", nargs="?", help="CSV file (default: the bundled airports sample)")
+    parser.add_argument("--runs", type=int, default=5, help="timings per step; the best counts")
     args = parser.parse_args(argv)
-
     path = pathlib.Path(args.file) if args.file else SAMPLE
     if not path.is_file():
         parser.error(f"no such file: {path}")
 
-    delimiter = brelt.sniff_delimiter(str(path))
-    print(f"file:      {path}")
-    print(f"size:      {path.stat().st_size:,} bytes")
-    print(f"delimiter: {delimiter!r}")
-    ok = check_read_csv(path, delimiter)
-    ok &= check_reader(path, delimiter)
-    return 0 if check_writers(path, delimiter) and ok else 1
+    print(f"file: {path} ({path.stat().st_size:,} bytes); best of {args.runs} runs per step")
+    with tempfile.TemporaryDirectory() as directory:
+        steps = tour(path, pathlib.Path(directory), max(1, args.runs))
+    print_table(steps)
+    return 1 if any("DIFFERENT" in step.result for step in steps) else 0
 
 
 if __name__ == "__main__":
