@@ -18,6 +18,7 @@
 #include "support/gil.hpp"
 #include "support/owned_ref.hpp"
 #include "table/prepare_read.hpp"
+#include "table_limits.hpp"
 
 namespace brelt::py {
 
@@ -61,6 +62,7 @@ bool read_arguments(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
     // Plain booleans and counts refuse None; only the optional ones take it.
     auto passed = [&](Parameter p) { return bound[p] != nullptr; };
     ReadRequest& request = options.request;
+    request.limits = table_limits();
 
     auto path = to_string(argument(kPath));
     if (!path) return false;

@@ -165,8 +165,8 @@ Result<PreparedRead> prepare_read(const ReadRequest& request) {
         if (request.has_header) options.columns = request.columns;
         options.strict = request.strict;
         const std::string_view text = chosen->text();
-        auto parsed =
-            parse_table({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, options);
+        auto parsed = parse_table({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()},
+                                  options, request.limits);
         if (!parsed.ok()) return std::move(parsed).error();
         read.table = std::move(parsed->table);
     }  // the input and any decoded copy are released here; the table owns its text

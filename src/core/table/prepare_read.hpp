@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/result.hpp"
+#include "table/parse_table.hpp"
 #include "table/parsed_table.hpp"
 #include "types/column_plan.hpp"
 #include "types/null_values.hpp"
@@ -28,6 +29,7 @@ struct ReadRequest {
     NullValues nulls = NullValues::defaults();
     std::optional<std::string> encoding;
     bool strict = false;
+    TableLimits limits;  // tests lower them
 };
 
 // Without a header row the columns are called column_1 ... column_N, N being
