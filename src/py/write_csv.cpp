@@ -2,6 +2,7 @@
 // from the first dict's keys, every line ended by LF. The lock is held
 // throughout but for the file's system calls, which may block (a pipe);
 // values' str() may run Python code meanwhile.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "output/output_file.hpp"
 #include "support/arguments.hpp"
 #include "support/errors.hpp"
+#include "support/gil.hpp"
 #include "support/owned_ref.hpp"
 #include "support/text.hpp"
 
@@ -86,11 +88,11 @@ void write_record(OutputFile& file, PyObject* record, const std::vector<Column>&
 // Releases the interpreter lock while the file's system calls may block.
 class LockReleasedInCalls final : public BlockingCalls {
   public:
-    void before() override { saved_ = PyEval_SaveThread(); }
-    void after() override { PyEval_RestoreThread(saved_); }
+    void before() override { released_.emplace(); }
+    void after() override { released_.reset(); }
 
   private:
-    PyThreadState* saved_ = nullptr;
+    std::optional<ReleasedGil> released_;
 };
 
 PyObject* raise_os(Error error) {

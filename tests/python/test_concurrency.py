@@ -186,3 +186,42 @@ def test_write_csv_lets_a_thread_read_the_pipe_it_writes():
                             capture_output=True, text=True, timeout=60)
     assert result.returncode == 0, result.stderr
     assert result.stdout.split() == ["True"]
+
+
+# A daemon thread blocks in a call with the lock released, on a pipe that only
+# the interpreter's own shutdown opens, so the call asks for the lock back
+# while the interpreter is finishing.
+DAEMON_AT_EXIT = """
+    import os, tempfile, threading, time
+    from brelt._core import read_csv, sniff_delimiter, write_csv
+    fifo = os.path.join(tempfile.mkdtemp(), "pipe")
+    os.mkfifo(fifo)
+    threading.Thread(target={call}, args=(fifo, *{args}), daemon=True).start()
+    time.sleep(0.2)
+
+    class LastWords:
+        def __init__(self):
+            self.os, self.time = os, time
+
+        def __del__(self):  # runs while the interpreter shuts down
+            fd = self.os.open(fifo, {open_flags})
+            if {feed}:
+                self.os.write(fd, b"a;b\\n1;2\\n")
+            self.os.close(fd) if {feed} else None
+            self.time.sleep(0.5)  # the call goes on and asks for the lock meanwhile
+
+    last_words = LastWords()
+    print("done", flush=True)
+"""
+
+
+@pytest.mark.parametrize("call, args, open_flags, feed", [
+    ("read_csv", (), "os.O_WRONLY", True),
+    ("sniff_delimiter", (), "os.O_WRONLY", True),
+    ("write_csv", ([{"a": 1}],), "os.O_RDONLY | os.O_NONBLOCK", False),
+])
+def test_a_daemon_thread_inside_a_call_at_exit(call, args, open_flags, feed):
+    code = DAEMON_AT_EXIT.format(call=call, args=args, open_flags=open_flags, feed=feed)
+    result = subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True,
+                            text=True, timeout=60)
+    assert (result.returncode, result.stdout, result.stderr) == (0, "done\n", "")
