@@ -235,3 +235,26 @@ class TestReadCsv:
         assert read_csv(path, skip_rows=Nested(), max_rows=Nested()) == []
         assert read_csv(path, max_rows=Nested(), n_threads=Nested()) == [
             {"a": 1}, {"a": 2}, {"a": 3}]
+
+
+class TestRecursion:
+    """Hooks that recurse through the library end in RecursionError, not in a
+    stack overflow."""
+
+    def test_values_whose_str_writes_again(self):
+        class Deep:
+            def __str__(self):
+                PyWriter(Recording()).writerows([["a", Deep()]])
+                return "x"
+
+        with pytest.raises(RecursionError):
+            PyWriter(Recording()).writerow([Deep()])
+
+    def test_files_whose_read_reads_again(self):
+        class Deep:
+            def read(self):
+                PyReader(Deep())
+                return "a"
+
+        with pytest.raises(RecursionError):
+            PyReader(Deep())
