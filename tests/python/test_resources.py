@@ -1,9 +1,12 @@
 """Files and mappings are released on every path: no call leaves a file
 descriptor open or a mapping of its input behind, whether it succeeds or
-fails at any step."""
+fails at any step. Running out of memory is an exception like any other."""
 
 import mmap
 import os
+import subprocess
+import sys
+import textwrap
 
 import pytest
 
@@ -116,3 +119,44 @@ def test_no_mapping_outlives_its_call(files, name):
         with mmap.mmap(f.fileno(), 0, access=mmap.ACCESS_READ):
             assert mappings_of(path) == 1
 
+
+
+OUT_OF_MEMORY = """
+    import io, resource, sys
+    from brelt._core import PyReader, PyWriter, read_csv
+    path = sys.argv[1]
+    text = open(path).read()
+    rows = [["a", "b,c", str(i)] for i in range(100_000)]
+    calls = {
+        "read_csv": lambda: len(read_csv(path)),
+        "PyReader": lambda: len(PyReader(io.StringIO(text)).fetch_many_lists(10**9)),
+        "writerows": lambda: PyWriter(io.StringIO()).writerows(rows),
+    }
+    read_csv(path, max_rows=1)  # the worker pool exists before the limit
+    soft, hard = resource.getrlimit(resource.RLIMIT_AS)
+    in_use = int(open("/proc/self/statm").read().split()[0]) * resource.getpagesize()
+    outcomes = set()
+    for megabytes in (4, 16, 48, 96):
+        resource.setrlimit(resource.RLIMIT_AS, (in_use + megabytes * 2**20, hard))
+        for call in calls.values():
+            try:
+                call()
+                outcomes.add("ok")
+            except (MemoryError, ValueError) as error:
+                outcomes.add(type(error).__name__)
+        resource.setrlimit(resource.RLIMIT_AS, (soft, hard))
+    for call in calls.values():  # all work again once there is memory
+        call()
+    print(*sorted(outcomes))
+"""
+
+
+@pytest.mark.skipif("asan" in os.environ.get("LD_PRELOAD", ""),
+                    reason="the sanitizer's allocator dies when memory runs out")
+def test_running_out_of_memory_raises(tmp_path):
+    path = tmp_path / "mid.csv"
+    path.write_text("a,b,c\n" + "".join(f"{i},{i / 3},t{i % 100}\n" for i in range(200_000)))
+    result = subprocess.run([sys.executable, "-c", textwrap.dedent(OUT_OF_MEMORY), str(path)],
+                            capture_output=True, text=True, timeout=120)
+    assert result.returncode == 0, result.stderr
+    assert "MemoryError" in result.stdout.split()
