@@ -281,7 +281,3 @@ values = st.recursive(
     max_leaves=8,
 )
 
-
-def either(plausible, anything=values):
-    """A value the callee could use, or anything at all."""
-    return st.one_of(st.sampled_from(plausible), anything) if plausible else anything

@@ -155,7 +155,8 @@ FORK_WHILE_BUSY = """
 
 
 def test_fork_while_other_threads_use_the_pool():
-    env = {k: v for k, v in os.environ.items() if k not in ("RAYON_NUM_THREADS", "RAYON_RS_NUM_CPUS")}
+    env = {k: v for k, v in os.environ.items()
+           if k not in ("RAYON_NUM_THREADS", "RAYON_RS_NUM_CPUS")}
     result = subprocess.run([sys.executable, "-c", textwrap.dedent(FORK_WHILE_BUSY)], env=env,
                             capture_output=True, text=True, timeout=240)
     assert result.returncode == 0, result.stderr

@@ -13,7 +13,7 @@ import pytest
 from hypothesis import HealthCheck, given, settings, strategies as st
 
 from brelt._core import PyReader, PyWriter, Row, RowIterator, read_csv, sniff_delimiter, write_csv
-from hostile_values import Arena, collect_containers, either, values
+from hostile_values import Arena, collect_containers, values
 
 # BRELT_HOSTILE_EXAMPLES runs longer sessions than CI's.
 EXAMPLES = settings(max_examples=int(os.environ.get("BRELT_HOSTILE_EXAMPLES", "150")),
