@@ -57,8 +57,10 @@ def call(data, function, names, plausible, required=0, local_paths=()):
 
     def value(name):
         choices = plausible.get(name, ())
-        strategy = values if name in wild or not choices else st.sampled_from(choices)
-        return data.draw(strategy, label=name)
+        if name in wild or not choices:
+            return data.draw(values, label=name)
+        # A copy: hostile hooks may empty the containers of the call.
+        return copy.deepcopy(data.draw(st.sampled_from(choices), label=name))
 
     positional = data.draw(st.integers(required, len(names)), label="positional")
     args = [value(name) for name in names[:positional]]
@@ -137,7 +139,8 @@ def test_write_csv(data):
     call(data, write_csv, list(WRITE_CSV), WRITE_CSV, 2, {"path"})
     # Whatever the data, the file that was written can be read back.
     if os.path.exists("out.csv"):
-        PyReader(open("out.csv", newline="", errors="replace"))
+        with open("out.csv", newline="", errors="replace") as f:
+            PyReader(f)
         os.remove("out.csv")
 
 
@@ -161,8 +164,6 @@ def fresh_reader(names=None, text="a,b,c\n1,2,3\n4,5\n"):
 @given(st.data())
 def test_reader_constructor(data):
     Arena.reset()
-    for f in READER["file_obj"]:
-        f.seek(0)
     outcome = call(data, PyReader, list(READER), READER, 1)
     if isinstance(outcome, PyReader):
         # A delimiter cut from a wider character leaves fields that are not
@@ -251,32 +252,26 @@ WRITER_METHODS = {
 }
 
 
-class Recording(io.StringIO):
-    pass
-
-
 @EXAMPLES
 @given(st.data())
 def test_writer_constructor(data):
     Arena.reset()
     outcome = call(data, PyWriter, list(WRITER), WRITER, 1)
     if isinstance(outcome, PyWriter):
+        # Its file_obj may be anything, so this may fail, but never internally.
         Arena.reset(outcome)
-        try:
-            outcome.writerow(["after"])
-        except Exception:  # the file_obj may be anything
-            pass
+        call(data, outcome.writerow, ["row"], {"row": [["after"]]}, 1)
 
 
 @EXAMPLES
 @given(st.data())
 def test_writer_methods(data):
-    f = Recording()
+    f = io.StringIO()
     writer = PyWriter(f)
     for _ in range(data.draw(st.integers(1, 3), label="calls")):
         exercise(data, writer, WRITER_METHODS)
     Arena.reset()
-    # No call leaves the writer in use, and rows of failed calls never appear.
+    # No call leaves the writer in use.
     writer.writerow(["last"])
     assert f.getvalue().endswith("last\r\n")
 
