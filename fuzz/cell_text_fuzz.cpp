@@ -1,14 +1,20 @@
 // The integer and float grammars and values, and trimming, against the slow
-// references; then what convert_cell makes of the same bytes under every type.
+// references; then what convert_cell makes of the same bytes under every type;
+// then column type inference over the input cut into cells at 0xFF bytes,
+// against the counting rule written out plainly.
 #include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
+#include <span>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "cell_text_reference.hpp"
+#include "table/parse_table.hpp"
 #include "types/cell_text.hpp"
 #include "types/convert.hpp"
 
@@ -81,11 +87,72 @@ void check_cells(std::string_view field) {
     }
 }
 
+bool is_default_null(std::string_view text) {
+    return text.empty() || text == "NA" || text == "null" || text == "None";
+}
+
+ColumnType reference_inference(const std::vector<std::string_view>& cells, std::size_t sample) {
+    std::uint64_t considered = 0, nulls = 0, integers = 0, floats = 0, booleans = 0;
+    for (std::size_t i = 0; i < cells.size() && i < sample; ++i) {
+        const std::string_view text = testing::reference_trim(cells[i]);
+        ++considered;
+        if (is_default_null(text)) {
+            ++nulls;
+        } else if (testing::reference_integer(text)) {
+            ++integers;
+        } else if (testing::reference_float(text)) {
+            ++floats;
+        } else if (parse_boolean_word(text)) {
+            ++booleans;
+        }
+    }
+    const std::uint64_t non_null = considered - nulls;
+    if (non_null == 0) return ColumnType::Str;
+    const auto threshold = static_cast<std::uint64_t>(static_cast<double>(non_null) * 0.95);
+    if (integers >= threshold && floats == 0) return ColumnType::Int;
+    if (integers + floats >= threshold) return ColumnType::Float;
+    if (booleans >= threshold) return ColumnType::Bool;
+    return ColumnType::Str;
+}
+
+// One quoted cell per record, beside a filler column, parsed as a table.
+void check_inference(std::string_view text) {
+    std::vector<std::string_view> cells;
+    for (std::size_t start = 0; cells.size() < 200;) {
+        const std::size_t end = text.find('\xFF', start);
+        cells.push_back(text.substr(start, end - start));
+        if (end == std::string_view::npos) break;
+        start = end + 1;
+    }
+    std::string csv;
+    for (std::string_view cell : cells) {
+        csv += '"';
+        for (char byte : cell) {
+            if (byte == '"') csv += '"';
+            csv += byte;
+        }
+        csv += "\",x\n";
+    }
+    TableOptions options;
+    options.has_header = false;
+    auto parsed =
+        parse_table({reinterpret_cast<const std::uint8_t*>(csv.data()), csv.size()}, options);
+    check(parsed.ok() && parsed->table->row_count() == cells.size());
+    const ParsedTable& table = *parsed->table;
+    for (std::size_t row = 0; row < cells.size(); ++row)
+        check(table.field(row, 0) == cells[row]);
+    static const NullValues nulls = NullValues::defaults();
+    for (std::size_t sample : {kInferenceSampleRows, cells.size() / 2}) {
+        check(infer_column_type(table, 0, sample, nulls) == reference_inference(cells, sample));
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     check_numbers(text);
     check_cells(text);
+    check_inference(text);
     return 0;
 }

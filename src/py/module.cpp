@@ -7,6 +7,7 @@
 #include "support/errors.hpp"
 #include "support/owned_ref.hpp"
 #include "support/python.hpp"
+#include "table_limits.hpp"
 
 namespace brelt::py {
 
@@ -46,13 +47,16 @@ bool add_to_all(PyObject* module, const char* name) {
     return text && PyList_Append(all, text.get()) == 0;
 }
 
-bool register_function(PyObject* module, PyMethodDef* definition) {
+bool add_function(PyObject* module, PyMethodDef* definition) {
     OwnedRef module_name = OwnedRef::steal(PyUnicode_FromString("brelt._core"));
     if (!module_name) return false;
     OwnedRef function = OwnedRef::steal(PyCFunction_NewEx(definition, module, module_name.get()));
     if (!function) return false;
-    if (PyModule_AddObjectRef(module, definition->ml_name, function.get()) < 0) return false;
-    return add_to_all(module, definition->ml_name);
+    return PyModule_AddObjectRef(module, definition->ml_name, function.get()) == 0;
+}
+
+bool register_function(PyObject* module, PyMethodDef* definition) {
+    return add_function(module, definition) && add_to_all(module, definition->ml_name);
 }
 
 bool register_type(PyObject* module, const char* name, PyObject* (*type_object)()) {
@@ -86,6 +90,10 @@ PyObject* build_module() {
     if (!register_function(module.get(), &read_csv_definition)) return nullptr;
     if (!register_function(module.get(), &write_csv_definition)) return nullptr;
     if (!register_function(module.get(), &sniff_delimiter_definition)) return nullptr;
+#ifdef BRELT_TEST_HOOKS
+    // Private and only in test builds, so not in __all__ (table_limits.hpp).
+    if (!add_function(module.get(), &set_table_limits_for_tests_definition)) return nullptr;
+#endif
     return module.release();
 }
 

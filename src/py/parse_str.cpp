@@ -5,6 +5,7 @@
 #include "input/utf8_encode.hpp"
 #include "support/errors.hpp"
 #include "support/gil.hpp"
+#include "table_limits.hpp"
 
 namespace brelt::py {
 
@@ -30,11 +31,12 @@ std::optional<Result<ParseResult>> parse_str(OwnedRef text, const TableOptions& 
 #if PY_VERSION_HEX < 0x030C0000
     if (PyUnicode_READY(text.get()) < 0) return std::nullopt;
 #endif
+    const TableLimits limits = table_limits();
     const void* data = PyUnicode_DATA(text.get());
     const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(text.get()));
     if (PyUnicode_IS_ASCII(text.get())) {
         return without_gil([&] {
-            return parse_table({static_cast<const std::uint8_t*>(data), length}, options);
+            return parse_table({static_cast<const std::uint8_t*>(data), length}, options, limits);
         });
     }
     const int kind = PyUnicode_KIND(text.get());
@@ -49,7 +51,7 @@ std::optional<Result<ParseResult>> parse_str(OwnedRef text, const TableOptions& 
         return std::nullopt;
     }
     text = OwnedRef();  // freed before the table is built
-    return without_gil([&] { return parse_table({utf8.data(), utf8.size()}, options); });
+    return without_gil([&] { return parse_table({utf8.data(), utf8.size()}, options, limits); });
 }
 
 }  // namespace brelt::py

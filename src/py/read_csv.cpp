@@ -20,6 +20,7 @@
 #include "support/gil.hpp"
 #include "support/owned_ref.hpp"
 #include "table/prepare_read.hpp"
+#include "table_limits.hpp"
 
 namespace brelt::py {
 
@@ -64,6 +65,7 @@ bool read_arguments(PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames,
     auto passed = [&](Parameter p) { return bound[p] != nullptr; };
     ReadRequest& request = options.request;
     request.piece_cells = kCellsPerBlock;
+    request.limits = table_limits();
 
     auto path = to_string(argument(kPath));
     if (!path) return false;

@@ -1,6 +1,8 @@
 // write_csv(path, data, ...): a list of dicts to a file, the header taken
 // from the first dict's keys, every line ended by LF. The lock is held
-// throughout; values' str() may run Python code meanwhile.
+// throughout but for the file's system calls, which may block (a pipe);
+// values' str() may run Python code meanwhile.
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "output/output_file.hpp"
 #include "support/arguments.hpp"
 #include "support/errors.hpp"
+#include "support/gil.hpp"
 #include "support/owned_ref.hpp"
 #include "support/text.hpp"
 
@@ -82,6 +85,16 @@ void write_record(OutputFile& file, PyObject* record, const std::vector<Column>&
     file.push('\n');
 }
 
+// Releases the interpreter lock while the file's system calls may block.
+class LockReleasedInCalls final : public BlockingCalls {
+  public:
+    void before() override { released_.emplace(); }
+    void after() override { released_.reset(); }
+
+  private:
+    std::optional<ReleasedGil> released_;
+};
+
 PyObject* raise_os(Error error) {
     return raise(std::move(error).as(ErrorKind::OS));
 }
@@ -126,9 +139,10 @@ PyObject* write_csv(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject
         const char delimiter = delimiter_text[0];
         // Our own reference: str() of a value may empty the list meanwhile.
         OwnedRef data_ref = OwnedRef::borrow(data);
+        LockReleasedInCalls around;
 
         if (PyList_GET_SIZE(data) == 0) {
-            auto file = OutputFile::create(*path);
+            auto file = OutputFile::create(*path, &around);
             if (!file.ok()) return raise_os(std::move(file).error());
             return finish(*file);
         }
@@ -139,7 +153,7 @@ PyObject* write_csv(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject
         auto columns = read_header(first.get());
         if (!columns) return nullptr;
 
-        auto opened = OutputFile::create(*path);
+        auto opened = OutputFile::create(*path, &around);
         if (!opened.ok()) return raise_os(std::move(opened).error());
         OutputFile& file = *opened;
         BulkFieldEncoder encoder(delimiter);

@@ -16,24 +16,40 @@ Error os_error(int error_number) {
     return Error(ErrorKind::OS, os_error_message(error_number));
 }
 
+// Runs `call` between the caller's before() and after(); errno as the call
+// left it, whatever after() does to it, goes to `error_number`.
+template <class Call>
+auto around_call(BlockingCalls* around, int& error_number, Call&& call) {
+    if (around != nullptr) around->before();
+    const auto result = call();
+    error_number = errno;
+    if (around != nullptr) around->after();
+    return result;
+}
+
 }  // namespace
 
-Result<OutputFile> OutputFile::create(const std::string& path) {
+Result<OutputFile> OutputFile::create(const std::string& path, BlockingCalls* around) {
     if (std::string_view(path).find('\0') != std::string_view::npos) {
         return Error(ErrorKind::OS, "file name contained an unexpected NUL byte");
     }
     int fd;
+    int error_number;
     do {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return os_error(errno);
-    return OutputFile(fd);
+        fd = around_call(around, error_number, [&] {
+            return ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        });
+    } while (fd < 0 && error_number == EINTR);
+    if (fd < 0) return os_error(error_number);
+    return OutputFile(fd, around);
 }
 
-OutputFile::OutputFile(int fd) : fd_(fd), buffer_(new char[kOutputBufferSize]) {}
+OutputFile::OutputFile(int fd, BlockingCalls* around)
+    : fd_(fd), around_(around), buffer_(new char[kOutputBufferSize]) {}
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
+      around_(other.around_),
       buffer_(std::move(other.buffer_)),
       used_(std::exchange(other.used_, 0)),
       written_(other.written_),
@@ -43,6 +59,7 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
     if (this != &other) {
         if (fd_ >= 0) ::close(fd_);
         fd_ = std::exchange(other.fd_, -1);
+        around_ = other.around_;
         buffer_ = std::move(other.buffer_);
         used_ = std::exchange(other.used_, 0);
         written_ = other.written_;
@@ -73,10 +90,12 @@ void OutputFile::write_out_buffer() {
 
 void OutputFile::write_all(const char* data, std::size_t size) {
     while (size > 0 && !failed()) {
-        const ssize_t count = ::write(fd_, data, size);
+        int error_number;
+        const ssize_t count =
+            around_call(around_, error_number, [&] { return ::write(fd_, data, size); });
         if (count < 0) {
-            if (errno == EINTR) continue;
-            error_ = os_error(errno);
+            if (error_number == EINTR) continue;
+            error_ = os_error(error_number);
             return;
         }
         data += count;
@@ -89,8 +108,10 @@ Result<std::uint64_t> OutputFile::finish() {
     write_out_buffer();
     if (fd_ >= 0) {
         // No retry on EINTR: the descriptor is released either way on Linux.
-        const int closed = ::close(std::exchange(fd_, -1));
-        if (closed != 0 && !failed()) error_ = os_error(errno);
+        int error_number;
+        const int closed =
+            around_call(around_, error_number, [&] { return ::close(std::exchange(fd_, -1)); });
+        if (closed != 0 && !failed()) error_ = os_error(error_number);
     }
     if (failed()) return *error_;
     return written_;

@@ -16,12 +16,26 @@ namespace brelt {
 
 inline constexpr std::size_t kOutputBufferSize = 262'144;
 
+// What a caller does around each system call of an OutputFile that may block
+// (open, write, close): the Python binding releases the interpreter lock
+// there, so that another thread of the process, say the reader of a pipe
+// being written, can run meanwhile.
+class BlockingCalls {
+  public:
+    virtual void before() = 0;
+    virtual void after() = 0;
+
+  protected:
+    ~BlockingCalls() = default;
+};
+
 class OutputFile {
   public:
     // Creates `path`, or truncates it, for writing only, with permission bits
     // 0o666 less the umask. Errors read as the system's text followed by
     // " (os error N)"; a path holding a NUL byte is refused before any call.
-    static Result<OutputFile> create(const std::string& path);
+    // `around`, when given, must outlive the file.
+    static Result<OutputFile> create(const std::string& path, BlockingCalls* around = nullptr);
 
     OutputFile(OutputFile&& other) noexcept;
     OutputFile& operator=(OutputFile&& other) noexcept;
@@ -57,12 +71,13 @@ class OutputFile {
     Result<std::uint64_t> finish();
 
   private:
-    explicit OutputFile(int fd);
+    OutputFile(int fd, BlockingCalls* around);
     void append_slow(std::string_view piece);
     void write_out_buffer();
     void write_all(const char* data, std::size_t size);
 
     int fd_ = -1;
+    BlockingCalls* around_ = nullptr;
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
     std::uint64_t written_ = 0;

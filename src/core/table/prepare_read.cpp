@@ -186,7 +186,7 @@ Result<PreparedRead> prepare_read(const ReadRequest& request) {
     const std::string_view text =
         chosen->in_place ? chosen->in_place_text : std::string_view(rest->decoded_);
     auto stream = TableStream::open(
-        {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, options);
+        {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, options, request.limits);
     if (!stream.ok()) return std::move(stream).error();
     rest->stream_ = std::move(*stream);
 

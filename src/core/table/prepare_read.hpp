@@ -36,6 +36,7 @@ struct ReadRequest {
     // PreparedRead::rest. Without a header every record is parsed at once:
     // the names depend on the widest one.
     std::size_t piece_cells = 0;
+    TableLimits limits;  // tests lower them
 };
 
 struct PreparedRead;
