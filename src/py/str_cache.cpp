@@ -2,6 +2,7 @@
 
 #include <sys/random.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 
@@ -12,6 +13,7 @@ namespace brelt::py {
 namespace {
 
 constexpr std::size_t kInitialSlots = 512;  // grows past 7/8 full
+constexpr std::size_t kChunkBytes = 64 * 1024;
 // After this many lookups the cache stays on only if at least a fifth hit.
 constexpr std::uint32_t kTrialLookups = 200;
 constexpr std::uint32_t kTrialMinHits = 40;
@@ -77,7 +79,7 @@ PyObject* StrObjectCache::get(std::string_view text) {
             ++misses_;
             result = new_cell_str(text);
             if (result == nullptr) return nullptr;
-            slot = Slot{text.data(), text.size(), h, Py_NewRef(result)};
+            slot = Slot{keep(text), text.size(), h, Py_NewRef(result)};
             ++used_;
             break;
         }
@@ -90,6 +92,21 @@ PyObject* StrObjectCache::get(std::string_view text) {
     }
     if (hits_ + misses_ == kTrialLookups && hits_ < kTrialMinHits) disable();
     return result;
+}
+
+const char* StrObjectCache::keep(std::string_view text) {
+    if (text.empty()) return nullptr;
+    if (text.size() > chunk_left_) {
+        const std::size_t size = std::max(kChunkBytes, text.size());
+        chunks_.emplace_back(new char[size]);  // left uninitialised
+        chunk_free_ = chunks_.back().get();
+        chunk_left_ = size;
+    }
+    char* copy = chunk_free_;
+    std::memcpy(copy, text.data(), text.size());
+    chunk_free_ += text.size();
+    chunk_left_ -= text.size();
+    return copy;
 }
 
 void StrObjectCache::grow() {
@@ -111,6 +128,9 @@ void StrObjectCache::disable() {
         Py_XDECREF(slot.object);
     slots_.clear();
     slots_.shrink_to_fit();
+    chunks_.clear();
+    chunk_free_ = nullptr;
+    chunk_left_ = 0;
     used_ = 0;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -27,7 +28,8 @@ class StrObjectCache {
     StrObjectCache& operator=(const StrObjectCache&) = delete;
 
     // A new reference to a str for `text`, or nullptr with the exception set.
-    // `text` must stay valid (and unchanged) while the cache lives.
+    // The cache keeps its own copy of each text it holds: a read releases
+    // each piece of the parsed file once its rows are built.
     PyObject* get(std::string_view text);
 
     bool enabled() const { return enabled_; }
@@ -41,10 +43,15 @@ class StrObjectCache {
     };
 
     std::uint64_t hash(std::string_view text) const;
+    const char* keep(std::string_view text);
     void grow();
     void disable();
 
     std::vector<Slot> slots_;
+    // Copies of the texts held, in chunks that never move.
+    std::vector<std::unique_ptr<char[]>> chunks_;
+    char* chunk_free_ = nullptr;
+    std::size_t chunk_left_ = 0;
     std::size_t used_ = 0;
     HashSeed seed_;
     std::uint32_t hits_ = 0;

@@ -64,6 +64,13 @@ class TestPieces:
         assert read_csv(path, columns=["c2", "c0"]) == [
             {"c2": row["c2"], "c0": row["c0"]} for row in expected]
 
+    def test_text_first_seen_in_a_later_piece_repeats(self, write_file):
+        # The string cache outlives the pieces its texts were first seen in.
+        words = ["early"] * 150_000 + [f"late{i % 3}" for i in range(150_000, self.RECORDS)]
+        lines = ["n,word"] + [f"{i},{word}" for i, word in enumerate(words)]
+        rows = read_csv(write_file("\n".join(lines) + "\n"))
+        assert [row["word"] for row in rows] == words
+
     def test_an_error_in_a_later_piece_raises_and_returns_nothing(self, write_file):
         lines = ["a,b,c"] + ["1,2,3"] * self.RECORDS + ["4,5"]
         with pytest.raises(ValueError) as raised:
