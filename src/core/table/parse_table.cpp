@@ -35,8 +35,9 @@ class TableBuilder {
   public:
     TableBuilder(std::size_t input_size, const TableLimits& limits)
         : table_(new ParsedTable()), limits_(limits) {
-        // Enough for every field unless a column is selected twice.
-        table_->text_.reserve(input_size + kCopyWidth);
+        // Enough for every field unless a column is selected twice, with the
+        // slack that the batch path's fixed-size copies need.
+        table_->text_.reserve(input_size + kBatchTextSlack);
     }
     ~TableBuilder() {
         if (table_ != nullptr) table_->release();
@@ -94,6 +95,48 @@ class TableBuilder {
         }
         writer.finish(table);
         return true;
+    }
+
+    // Records straight from the tokenizer's batch path, at most `max_rows`;
+    // returns how many. `input_left` is the input not yet read.
+    std::size_t add_batch(CsvTokenizer& tokenizer, std::uint64_t max_rows,
+                          std::uint64_t input_left) {
+        ParsedTable& table = *table_;
+        // The batch stops where its room runs out; the arrays grow here, by
+        // doubling, so a batch that stops early for another reason costs no
+        // reallocation.
+        constexpr std::size_t kSpanRoom = 4096;
+        constexpr std::size_t kRowRoom = 512;
+        if (table.spans_.capacity() - table.spans_.size() < kSpanRoom) {
+            table.spans_.reserve_extra(std::max(table.spans_.size(), kSpanRoom));
+        }
+        if (table.rows_.capacity() - table.rows_.size() < kRowRoom) {
+            table.rows_.reserve_extra(std::max(table.rows_.size(), kRowRoom));
+        }
+        // Only a column selected twice could make the text outgrow the input.
+        table.text_.reserve_extra(static_cast<std::size_t>(input_left) + kBatchTextSlack);
+        const std::uint64_t row_room = std::min<std::uint64_t>(
+            max_rows, limits_.max_table_rows -
+                          std::min<std::uint64_t>(limits_.max_table_rows, table.rows_.size()));
+        RecordBatch batch{};
+        batch.text = table.text_.data();
+        batch.text_size = table.text_.size();
+        batch.text_limit = static_cast<std::size_t>(limits_.max_text_bytes);
+        batch.spans = table.spans_.data();
+        batch.span_count = table.spans_.size();
+        batch.span_limit = static_cast<std::size_t>(
+            std::min<std::uint64_t>(table.spans_.capacity(), limits_.max_fields));
+        batch.rows = table.rows_.data();
+        batch.row_count = table.rows_.size();
+        batch.row_limit =
+            table.rows_.size() + static_cast<std::size_t>(std::min<std::uint64_t>(
+                                     row_room, table.rows_.capacity() - table.rows_.size()));
+        batch.max_row_fields = static_cast<std::size_t>(limits_.max_row_fields);
+        const std::size_t read = tokenizer.read_batch(batch);
+        table.text_.set_size(batch.text_size);
+        table.spans_.set_size(batch.span_count);
+        table.rows_.set_size(batch.row_count);
+        return read;
     }
 
     // Once a sample of rows is in, reserve for the whole input at the same
@@ -237,9 +280,24 @@ Result<ParseResult> parse_whole(std::span<const std::uint8_t> input, const Table
     RawRecord record;
     std::uint64_t skipped = 0;
     std::uint64_t stored = 0;
+    bool reserved = false;
     for (;;) {
         if (Result<bool> headers = tokenizer.ensure_headers(); !headers) {
             return parse_error(std::move(headers).error().message);
+        }
+        // Whole runs of ordinary records go straight into the table; the
+        // record after a run (if any) is read one at a time below.
+        if (selected == nullptr && !tokenizer.reemit_first() && skipped >= options.skip_rows) {
+            const std::uint64_t room =
+                options.max_rows ? *options.max_rows - stored : ~std::uint64_t{0};
+            if (room != 0) {
+                stored +=
+                    builder.add_batch(tokenizer, room, input.size() - tokenizer.byte_position());
+            }
+        }
+        if (!reserved && stored >= kSampleRows) {
+            builder.reserve_for_input(tokenizer.byte_position(), input.size());
+            reserved = true;
         }
         const RawRecord* current = &record;
         if (tokenizer.reemit_first()) {
@@ -263,8 +321,6 @@ Result<ParseResult> parse_whole(std::span<const std::uint8_t> input, const Table
             return std::move(added).error();
         }
         ++stored;
-        if (stored == kSampleRows)
-            builder.reserve_for_input(tokenizer.byte_position(), input.size());
     }
     return ParseResult{builder.finish(), stored};
 }

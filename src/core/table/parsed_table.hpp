@@ -13,20 +13,10 @@
 #include <vector>
 
 #include "common/growable_array.hpp"
+// FieldSpan and RowEntry: the tokenizer's batch path writes them in place.
+#include "tokenizer/record_batch.hpp"
 
 namespace brelt {
-
-struct FieldSpan {
-    std::uint32_t start;  // byte offsets into the table's text
-    std::uint32_t end;
-};
-
-struct RowEntry {
-    std::uint32_t first;  // index of the row's first FieldSpan
-    std::uint16_t count;  // fields in the row
-};
-
-static_assert(sizeof(FieldSpan) == 8 && sizeof(RowEntry) == 8);
 
 class ParsedTable {
   public:
