@@ -103,49 +103,48 @@ inline void copy_field(std::uint8_t* to, const std::uint8_t* from, std::size_t l
     }
 }
 
-// The text of a quoted field [start, end) into `to`: false when the field is
-// not of the quoted form. `block_quotes` are the quote bits of the block at
-// `block`, which holds `end`.
-inline bool copy_quoted_field(const std::uint8_t* base, std::size_t start, std::size_t end,
-                              bool line_end, std::size_t block, std::uint64_t block_quotes,
-                              std::uint8_t quote, std::uint8_t* to, std::size_t& length,
-                              const std::uint8_t* input_end) {
-    if (base[start] != quote) return false;  // a quote inside an unquoted field
-    std::size_t close = end - 1;
-    if (line_end && close > start && base[close] == tokenizer_bytes::kCarriageReturn) --close;
-    if (close <= start || base[close] != quote) return false;
+// Quote bits of up to two blocks: bit i for byte origin + i.
+using QuoteWindow = unsigned __int128;
+
+// The text of a quoted field into `to`, each doubled quote once: the field
+// opens at `start` and its closing quote is at `close` - 1. False when a
+// quote between stands alone. `inner` holds the quote bits of the bytes
+// between, relative to `start`, or is null when the field is too long for
+// the window and its bytes are searched instead.
+inline bool copy_quoted_field(const std::uint8_t* base, std::size_t start, std::size_t close,
+                              const QuoteWindow* inner, std::uint8_t quote, std::uint8_t* to,
+                              std::size_t& length, const std::uint8_t* input_end) {
     std::size_t from = start + 1;
     std::size_t written = 0;
-    if (start >= block) {
-        // The whole field is in this block (from - block and close - from are
-        // both below 63): its inner quotes come from the block's bits,
-        // relative to `from`.
-        std::uint64_t inner =
-            (block_quotes >> (from - block)) & ((std::uint64_t{1} << (close - from)) - 1);
-        while (inner != 0) {
-            const unsigned at = static_cast<unsigned>(std::countr_zero(inner));
+    if (inner != nullptr) {
+        QuoteWindow bits = *inner;
+        while (bits != 0) {
+            const auto low = static_cast<std::uint64_t>(bits);
+            const std::size_t at =
+                start + (low != 0 ? static_cast<unsigned>(std::countr_zero(low))
+                                  : 64 + static_cast<unsigned>(std::countr_zero(
+                                             static_cast<std::uint64_t>(bits >> 64))));
             // Only a doubled quote may stand inside; it is kept once.
-            if (((inner >> (at + 1)) & 1) == 0) return false;
-            copy_field(to + written, base + from, at + 1, input_end);
-            written += at + 1;
-            from += at + 2;
-            inner >>= at + 2;
+            if (((bits >> (at + 1 - start)) & 1) == 0) return false;
+            copy_field(to + written, base + from, at + 1 - from, input_end);
+            written += at + 1 - from;
+            from = at + 2;
+            bits &= ~(QuoteWindow{3} << (at - start));
         }
     } else {
-        // A field from an earlier block: search its bytes instead.
         for (;;) {
-            const void* found = std::memchr(base + from, quote, close - from);
+            const void* found = std::memchr(base + from, quote, close - 1 - from);
             if (found == nullptr) break;
             const std::size_t at =
-                static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - (base + from));
-            if (from + at + 1 >= close || base[from + at + 1] != quote) return false;
-            std::memcpy(to + written, base + from, at + 1);
-            written += at + 1;
-            from += at + 2;
+                static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - base);
+            if (at + 1 >= close - 1 || base[at + 1] != quote) return false;
+            std::memcpy(to + written, base + from, at + 1 - from);
+            written += at + 1 - from;
+            from = at + 2;
         }
     }
-    copy_field(to + written, base + from, close - from, input_end);
-    length = written + (close - from);
+    copy_field(to + written, base + from, close - 1 - from, input_end);
+    length = written + (close - 1 - from);
     return true;
 }
 
@@ -180,37 +179,84 @@ BatchResult read_record_batch(const BatchScan& scan, RecordBatch& batch) {
 
     std::size_t field_start = 0;
     std::uint64_t inside_carry = 0;
-    // The last quote of the blocks already done (or none): a plain field that
-    // began in one of them has no quote when it began after this.
-    std::size_t last_quote = SIZE_MAX;
+    // The quote bits of the previous block and this one, from block - 64.
+    QuoteWindow window = 0;
 
-    // Appends the field [field_start, end) in whatever form it has; false
-    // when it has none the batch path reads.
-    auto take_field = [&](std::size_t end, bool line_end, std::size_t block,
-                          const BatchBits& bits) {
-        const unsigned bit = static_cast<unsigned>(end - block);
-        const std::uint64_t quotes_before = bits.quotes & ((std::uint64_t{1} << bit) - 1);
-        const bool plain = field_start >= block ? (quotes_before >> (field_start - block)) == 0
-                                                : quotes_before == 0 && (last_quote == SIZE_MAX ||
-                                                                         last_quote < field_start);
+    // One field [field_start, end) and, at a line feed, the record it ends.
+    // Fields are told apart by their quote bits in the window: none (plain),
+    // or exactly an opening and a closing one (quoted); both are written
+    // without a branch on which. False ends the batch before this record.
+    auto take = [&]<bool kQuoteFree, bool kRoomy>(std::size_t block, std::size_t end,
+                                                  std::uint64_t line_feeds) {
+        const std::size_t bit = end - block;
+        const bool line_end = ((line_feeds >> bit) & 1) != 0;
+        // A CR right before the record's line feed belongs to the line end
+        // (an empty field looks at its own byte, never a CR).
+        const bool cr = line_end && base[end - 1 + (end == field_start)] == kCarriageReturn;
+        const std::size_t tail = end - cr;
+        std::size_t start = field_start;
+        std::size_t stop = tail;
         std::size_t length;
-        if (plain) {
-            std::size_t field_end = end;
-            // A CR before the record's line feed belongs to the line end.
-            if (line_end && field_end > field_start && base[field_end - 1] == kCarriageReturn) {
-                --field_end;
+        bool simple = true;
+        QuoteWindow quotes = 0;
+        if constexpr (!kQuoteFree) {
+            const std::size_t offset = field_start + kBatchBlock - block;  // in the window
+            if (offset < 2 * kBatchBlock) {
+                quotes = (window >> offset) & ((QuoteWindow{1} << (end - field_start)) - 1);
+                const bool quoted = (quotes & 1) != 0;
+                const QuoteWindow pair =
+                    1 | (QuoteWindow{1} << ((tail - 1 - field_start) & (2 * kBatchBlock - 1)));
+                simple = quotes == 0 || (quotes == pair && tail > field_start + 1);
+                start += quoted;
+                stop -= quoted;
+            } else {
+                // A field longer than the window: its bytes are searched.
+                simple = std::memchr(base + field_start, scan.quote, end - field_start) == nullptr;
             }
-            length = field_end - field_start;
-            copy_field(text + text_size, base + field_start, length, input_end);
-        } else if (!copy_quoted_field(base, field_start, end, line_end, block, bits.quotes,
-                                      scan.quote, text + text_size, length, input_end)) {
-            return false;
+        }
+        if (simple) [[likely]] {
+            length = stop - start;
+            if constexpr (kRoomy) {
+                copy_short(text + text_size, base + start, length);
+            } else {
+                copy_field(text + text_size, base + start, length, input_end);
+            }
+        } else {
+            // A quoted field holding doubled quotes, or not a form of ours.
+            if (base[field_start] != scan.quote || tail <= field_start + 1 ||
+                base[tail - 1] != scan.quote) {
+                return false;
+            }
+            // The quotes between the opening and the closing one, when known.
+            const bool in_window = field_start + kBatchBlock - block < 2 * kBatchBlock;
+            QuoteWindow inner = 0;
+            if (in_window) {
+                inner = quotes & ~(QuoteWindow{1} | QuoteWindow{1} << (tail - 1 - field_start));
+            }
+            if (!copy_quoted_field(base, field_start, tail, in_window ? &inner : nullptr,
+                                   scan.quote, text + text_size, length, input_end)) {
+                return false;
+            }
         }
         *out++ = {static_cast<std::uint32_t>(text_size),
                   static_cast<std::uint32_t>(text_size + length)};
         text_size += length;
         field_start = end + 1;
-        return true;
+        if (!line_end) return true;
+        const std::size_t count = static_cast<std::size_t>(out - record_spans);
+        if (count > max_row_fields || (expected_fields != 0 && count != expected_fields) ||
+            text_size > text_limit || row == row_end) {
+            return false;
+        }
+        *row++ = {static_cast<std::uint32_t>(record_spans - spans),
+                  static_cast<std::uint16_t>(count)};
+        record_spans = out;
+        accepted = field_start;
+        accepted_text = text_size;
+        ++records;
+        // Blank lines are the record path's.
+        return field_start >= size ||
+               (base[field_start] != kLineFeed && base[field_start] != kCarriageReturn);
     };
 
     for (std::size_t block = 0; block < size; block += kBatchBlock) {
@@ -219,6 +265,7 @@ BatchResult read_record_batch(const BatchScan& scan, RecordBatch& batch) {
         const BatchBits bits = size - block >= kBatchBlock
                                    ? blocks.full(base + block)
                                    : blocks.partial(base + block, size - block);
+        window = (window >> kBatchBlock) | QuoteWindow{bits.quotes} << kBatchBlock;
         std::uint64_t ends = bits.delimiters | bits.line_feeds;
         if (bits.quotes != 0) {
             const std::uint64_t inside = inside_quotes(bits.quotes, inside_carry);
@@ -227,62 +274,25 @@ BatchResult read_record_batch(const BatchScan& scan, RecordBatch& batch) {
         } else if (inside_carry != 0) {
             ends = 0;
         }
-        // The common block: no quote in it or in the field it starts with, and
-        // room to read 32 bytes from any field that ends in it. Its fields up
-        // to each line feed are plain, and go by a short loop.
-        const bool quick = bits.quotes == 0 &&
-                           (last_quote == SIZE_MAX || last_quote < field_start) &&
-                           size - block >= kBatchBlock + 32;
-        std::uint64_t line_ends = ends & bits.line_feeds;
-        for (;;) {
-            // The fields that end at delimiters before the next line end.
-            const std::uint64_t before_line_end =
-                line_ends != 0 ? (line_ends & (0 - line_ends)) - 1 : ~std::uint64_t{0};
-            std::uint64_t delimiters = ends & before_line_end;
-            ends ^= delimiters;
-            if (quick) {
-                while (delimiters != 0) {
-                    const std::size_t end =
-                        block + static_cast<unsigned>(std::countr_zero(delimiters));
-                    delimiters &= delimiters - 1;
-                    const std::size_t length = end - field_start;
-                    copy_short(text + text_size, base + field_start, length);
-                    *out++ = {static_cast<std::uint32_t>(text_size),
-                              static_cast<std::uint32_t>(text_size + length)};
-                    text_size += length;
-                    field_start = end + 1;
-                }
-            } else {
-                while (delimiters != 0) {
-                    const std::size_t end =
-                        block + static_cast<unsigned>(std::countr_zero(delimiters));
-                    delimiters &= delimiters - 1;
-                    if (!take_field(end, false, block, bits)) goto done;
+        // The common block: no quote from the current field's start on, and
+        // room to read 16 bytes from any field that ends in it.
+        const std::size_t offset = field_start + kBatchBlock - block;
+        const bool quote_free = offset < 2 * kBatchBlock && (window >> offset) == 0;
+        const bool roomy = size - block >= kBatchBlock + 32;
+        if (quote_free && roomy) {
+            while (ends != 0) {
+                const std::size_t end = block + static_cast<unsigned>(std::countr_zero(ends));
+                ends &= ends - 1;
+                if (!take.template operator()<true, true>(block, end, bits.line_feeds)) goto done;
+            }
+        } else {
+            while (ends != 0) {
+                const std::size_t end = block + static_cast<unsigned>(std::countr_zero(ends));
+                ends &= ends - 1;
+                if (!take.template operator()<false, false>(block, end, bits.line_feeds)) {
+                    goto done;
                 }
             }
-            if (line_ends == 0) break;
-            const std::size_t end = block + static_cast<unsigned>(std::countr_zero(line_ends));
-            line_ends &= line_ends - 1;
-            ends &= ends - 1;
-            if (!take_field(end, true, block, bits)) goto done;
-            const std::size_t count = static_cast<std::size_t>(out - record_spans);
-            if (count > max_row_fields || (expected_fields != 0 && count != expected_fields) ||
-                text_size > text_limit || row == row_end) {
-                goto done;
-            }
-            *row++ = {static_cast<std::uint32_t>(record_spans - spans),
-                      static_cast<std::uint16_t>(count)};
-            record_spans = out;
-            accepted = field_start;
-            accepted_text = text_size;
-            ++records;
-            if (field_start < size &&
-                (base[field_start] == kLineFeed || base[field_start] == kCarriageReturn)) {
-                goto done;
-            }
-        }
-        if (bits.quotes != 0) {
-            last_quote = block + 63 - static_cast<unsigned>(std::countl_zero(bits.quotes));
         }
     }
 done:
