@@ -38,6 +38,7 @@ class TableBuilder {
         // Enough for every field unless a column is selected twice, with the
         // slack that the batch path's fixed-size copies need.
         table_->text_.reserve(input_size + kBatchTextSlack);
+        table_->bounds_.push_back(0);
     }
     ~TableBuilder() {
         if (table_ != nullptr) table_->release();
@@ -62,7 +63,7 @@ class TableBuilder {
             return parse_error("more than " + std::to_string(limits_.max_table_rows) +
                                " rows, more than a table can hold");
         }
-        if (table.spans_.size() + count > limits_.max_fields) {
+        if (fields() + count > limits_.max_fields) {
             return parse_error("more than " + std::to_string(limits_.max_fields) +
                                " fields in all, more than a table can hold");
         }
@@ -77,9 +78,9 @@ class TableBuilder {
         }
         // The slack lets FieldWriter move short fields in one fixed-size copy.
         table.text_.reserve_extra(bound + kCopyWidth);
-        table.spans_.reserve_extra(count);
+        table.bounds_.reserve_extra(count);
         table.rows_.push_back(
-            {static_cast<std::uint32_t>(table.spans_.size()), static_cast<std::uint16_t>(count)});
+            {static_cast<std::uint32_t>(fields()), static_cast<std::uint16_t>(count)});
         FieldWriter writer(table, record);
         if (selection == nullptr) {
             for (const RecordSpan& span : record.spans)
@@ -105,10 +106,10 @@ class TableBuilder {
         // The batch stops where its room runs out; the arrays grow here, by
         // doubling, so a batch that stops early for another reason costs no
         // reallocation.
-        constexpr std::size_t kSpanRoom = 4096;
+        constexpr std::size_t kFieldRoom = 4096;
         constexpr std::size_t kRowRoom = 512;
-        if (table.spans_.capacity() - table.spans_.size() < kSpanRoom) {
-            table.spans_.reserve_extra(std::max(table.spans_.size(), kSpanRoom));
+        if (table.bounds_.capacity() - table.bounds_.size() < kFieldRoom) {
+            table.bounds_.reserve_extra(std::max(table.bounds_.size(), kFieldRoom));
         }
         if (table.rows_.capacity() - table.rows_.size() < kRowRoom) {
             table.rows_.reserve_extra(std::max(table.rows_.size(), kRowRoom));
@@ -122,10 +123,11 @@ class TableBuilder {
         batch.text = table.text_.data();
         batch.text_size = table.text_.size();
         batch.text_limit = static_cast<std::size_t>(limits_.max_text_bytes);
-        batch.spans = table.spans_.data();
-        batch.span_count = table.spans_.size();
-        batch.span_limit = static_cast<std::size_t>(
-            std::min<std::uint64_t>(table.spans_.capacity(), limits_.max_fields));
+        // Field i ends at bounds_[i + 1].
+        batch.field_ends = table.bounds_.data() + 1;
+        batch.field_count = fields();
+        batch.field_limit = static_cast<std::size_t>(
+            std::min<std::uint64_t>(table.bounds_.capacity() - 1, limits_.max_fields));
         batch.rows = table.rows_.data();
         batch.row_count = table.rows_.size();
         batch.row_limit =
@@ -134,7 +136,7 @@ class TableBuilder {
         batch.max_row_fields = static_cast<std::size_t>(limits_.max_row_fields);
         const std::size_t read = tokenizer.read_batch(batch);
         table.text_.set_size(batch.text_size);
-        table.spans_.set_size(batch.span_count);
+        table.bounds_.set_size(batch.field_count + 1);
         table.rows_.set_size(batch.row_count);
         return read;
     }
@@ -150,11 +152,11 @@ class TableBuilder {
         // Every row takes at least two bytes of input and every field one.
         const double rows = std::min(scale * static_cast<double>(table.rows_.size()),
                                      static_cast<double>(input_size / 2 + 1));
-        const double fields = std::min(scale * static_cast<double>(table.spans_.size()),
+        const double fields = std::min(scale * static_cast<double>(this->fields()),
                                        static_cast<double>(input_size + 1));
         try {
             table.rows_.reserve(static_cast<std::size_t>(rows));
-            table.spans_.reserve(static_cast<std::size_t>(fields));
+            table.bounds_.reserve(static_cast<std::size_t>(fields) + 1);
         } catch (const std::bad_alloc&) {
         }
     }
@@ -163,7 +165,7 @@ class TableBuilder {
 
   private:
     // Copies one record's fields into room already reserved for their text
-    // (plus kCopyWidth) and spans. Positions are kept in locals: every byte
+    // (plus kCopyWidth) and bounds. Positions are kept in locals: every byte
     // store may alias the table's own bookkeeping, so members would be
     // reloaded after each field.
     class FieldWriter {
@@ -171,7 +173,7 @@ class TableBuilder {
         FieldWriter(ParsedTable& table, const RawRecord& record)
             : text_(table.text_.data()),
               text_size_(table.text_.size()),
-              spans_(table.spans_.spare()),
+              ends_(table.bounds_.spare()),
               record_(record.data()),
               readable_end_(record.readable_end()) {}
 
@@ -184,23 +186,19 @@ class TableBuilder {
             } else if (length != 0) {
                 std::memcpy(text_ + text_size_, source, length);
             }
-            *spans_++ = {static_cast<std::uint32_t>(text_size_),
-                         static_cast<std::uint32_t>(text_size_ + length)};
+            *ends_++ = static_cast<std::uint32_t>(text_size_ + length);
             text_size_ += length;
         }
-        void append_empty() {
-            *spans_++ = {static_cast<std::uint32_t>(text_size_),
-                         static_cast<std::uint32_t>(text_size_)};
-        }
+        void append_empty() { *ends_++ = static_cast<std::uint32_t>(text_size_); }
         void finish(ParsedTable& table) {
             table.text_.set_size(text_size_);
-            table.spans_.commit(static_cast<std::size_t>(spans_ - table.spans_.spare()));
+            table.bounds_.commit(static_cast<std::size_t>(ends_ - table.bounds_.spare()));
         }
 
       private:
         std::uint8_t* text_;
         std::size_t text_size_;
-        FieldSpan* spans_;
+        std::uint32_t* ends_;
         const std::uint8_t* record_;
         const std::uint8_t* readable_end_;
     };
@@ -221,6 +219,9 @@ class TableBuilder {
             total += span.end - span.start;
         return total;
     }
+
+    // Fields stored so far (bounds_ has one entry more).
+    std::size_t fields() const { return table_->bounds_.size() - 1; }
 
     ParsedTable* table_;
     TableLimits limits_;

@@ -1,5 +1,6 @@
 // Many records read in one call straight into packed arrays: the text of
-// every field back to back, a 32-bit span per field and an entry per record.
+// every field back to back, the 32-bit offset where each field's text ends
+// (the next one's begins there) and an entry per record.
 // This is the layout a ParsedTable keeps, so a parse can skip the per-record
 // RawRecord and the copy out of it.
 #pragma once
@@ -9,17 +10,12 @@
 
 namespace brelt {
 
-struct FieldSpan {
-    std::uint32_t start;  // byte offsets into the packed text
-    std::uint32_t end;
-};
-
 struct RowEntry {
-    std::uint32_t first;  // index of the row's first FieldSpan
+    std::uint32_t first;  // index of the row's first field
     std::uint16_t count;  // fields in the row
 };
 
-static_assert(sizeof(FieldSpan) == 8 && sizeof(RowEntry) == 8);
+static_assert(sizeof(RowEntry) == 8);
 
 // Where a batch writes and how far it may go. The arrays are the caller's;
 // the batch appends from the current sizes and advances them. A record that
@@ -31,10 +27,10 @@ struct RecordBatch {
     // moved with fixed-size copies that may write that far past their end.
     std::uint8_t* text;
     std::size_t text_size;
-    std::size_t text_limit;  // the text may not grow beyond this many bytes
-    FieldSpan* spans;
-    std::size_t span_count;
-    std::size_t span_limit;  // capacity or limit, whichever is smaller
+    std::size_t text_limit;     // the text may not grow beyond this many bytes
+    std::uint32_t* field_ends;  // field i's text ends at text offset field_ends[i]
+    std::size_t field_count;
+    std::size_t field_limit;  // capacity or limit, whichever is smaller
     RowEntry* rows;
     std::size_t row_count;
     std::size_t row_limit;

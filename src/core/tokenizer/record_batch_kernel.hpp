@@ -162,9 +162,9 @@ BatchResult read_record_batch(const BatchScan& scan, RecordBatch& batch) {
     // batch's own fields.
     std::uint8_t* const text = batch.text;
     std::size_t text_size = batch.text_size;
-    FieldSpan* const spans = batch.spans;
-    FieldSpan* out = spans + batch.span_count;
-    FieldSpan* const span_end = spans + batch.span_limit;
+    std::uint32_t* const field_ends = batch.field_ends;
+    std::uint32_t* out = field_ends + batch.field_count;
+    std::uint32_t* const out_end = field_ends + batch.field_limit;
     RowEntry* row = batch.rows + batch.row_count;
     RowEntry* const row_end = batch.rows + batch.row_limit;
     const std::size_t max_row_fields = batch.max_row_fields;
@@ -174,7 +174,7 @@ BatchResult read_record_batch(const BatchScan& scan, RecordBatch& batch) {
     // Everything up to the last whole record is final; the rest is dropped.
     std::size_t accepted = 0;  // input offset just past its line feed
     std::size_t accepted_text = text_size;
-    FieldSpan* record_spans = out;  // the current record's first span
+    std::uint32_t* record_fields = out;  // the current record's first field
     std::size_t records = 0;
 
     std::size_t field_start = 0;
@@ -238,19 +238,18 @@ BatchResult read_record_batch(const BatchScan& scan, RecordBatch& batch) {
                 return false;
             }
         }
-        *out++ = {static_cast<std::uint32_t>(text_size),
-                  static_cast<std::uint32_t>(text_size + length)};
+        *out++ = static_cast<std::uint32_t>(text_size + length);
         text_size += length;
         field_start = end + 1;
         if (!line_end) return true;
-        const std::size_t count = static_cast<std::size_t>(out - record_spans);
+        const std::size_t count = static_cast<std::size_t>(out - record_fields);
         if (count > max_row_fields || (expected_fields != 0 && count != expected_fields) ||
             text_size > text_limit || row == row_end) {
             return false;
         }
-        *row++ = {static_cast<std::uint32_t>(record_spans - spans),
+        *row++ = {static_cast<std::uint32_t>(record_fields - field_ends),
                   static_cast<std::uint16_t>(count)};
-        record_spans = out;
+        record_fields = out;
         accepted = field_start;
         accepted_text = text_size;
         ++records;
@@ -261,7 +260,7 @@ BatchResult read_record_batch(const BatchScan& scan, RecordBatch& batch) {
 
     for (std::size_t block = 0; block < size; block += kBatchBlock) {
         // A block ends at most 64 fields.
-        if (static_cast<std::size_t>(span_end - out) < kBatchBlock) break;
+        if (static_cast<std::size_t>(out_end - out) < kBatchBlock) break;
         const BatchBits bits = size - block >= kBatchBlock
                                    ? blocks.full(base + block)
                                    : blocks.partial(base + block, size - block);
@@ -297,7 +296,7 @@ BatchResult read_record_batch(const BatchScan& scan, RecordBatch& batch) {
     }
 done:
     batch.text_size = accepted_text;
-    batch.span_count = static_cast<std::size_t>(record_spans - spans);
+    batch.field_count = static_cast<std::size_t>(record_fields - field_ends);
     batch.row_count = static_cast<std::size_t>(row - batch.rows);
     return {records, accepted};
 }
