@@ -103,33 +103,32 @@ inline void copy_field(std::uint8_t* to, const std::uint8_t* from, std::size_t l
     }
 }
 
-// Quote bits of up to two blocks: bit i for byte origin + i.
-using QuoteWindow = unsigned __int128;
+// Mask bits 0 to n - 1 (n < 64).
+inline std::uint64_t low_bits(std::size_t n) {
+    return (std::uint64_t{1} << n) - 1;
+}
 
 // The text of a quoted field into `to`, each doubled quote once: the field
 // opens at `start` and its closing quote is at `close` - 1. False when a
 // quote between stands alone. `inner` holds the quote bits of the bytes
-// between, relative to `start`, or is null when the field is too long for
-// the window and its bytes are searched instead.
+// between, relative to `start`, or is null for a field of a block or more,
+// whose bytes are searched instead.
 inline bool copy_quoted_field(const std::uint8_t* base, std::size_t start, std::size_t close,
-                              const QuoteWindow* inner, std::uint8_t quote, std::uint8_t* to,
+                              const std::uint64_t* inner, std::uint8_t quote, std::uint8_t* to,
                               std::size_t& length, const std::uint8_t* input_end) {
     std::size_t from = start + 1;
     std::size_t written = 0;
     if (inner != nullptr) {
-        QuoteWindow bits = *inner;
+        std::uint64_t bits = *inner;
         while (bits != 0) {
-            const auto low = static_cast<std::uint64_t>(bits);
-            const std::size_t at =
-                start + (low != 0 ? static_cast<unsigned>(std::countr_zero(low))
-                                  : 64 + static_cast<unsigned>(std::countr_zero(
-                                             static_cast<std::uint64_t>(bits >> 64))));
-            // Only a doubled quote may stand inside; it is kept once.
+            const std::size_t at = start + static_cast<unsigned>(std::countr_zero(bits));
+            // Only a doubled quote may stand inside (both bits are below 63);
+            // it is kept once.
             if (((bits >> (at + 1 - start)) & 1) == 0) return false;
             copy_field(to + written, base + from, at + 1 - from, input_end);
             written += at + 1 - from;
             from = at + 2;
-            bits &= ~(QuoteWindow{3} << (at - start));
+            bits &= ~(std::uint64_t{3} << (at - start));
         }
     } else {
         for (;;) {
@@ -179,38 +178,44 @@ BatchResult read_record_batch(const BatchScan& scan, RecordBatch& batch) {
 
     std::size_t field_start = 0;
     std::uint64_t inside_carry = 0;
-    // The quote bits of the previous block and this one, from block - 64.
-    QuoteWindow window = 0;
+    std::uint64_t previous_quotes = 0;  // the quote bits of the block before
 
     // One field [field_start, end) and, at a line feed, the record it ends.
-    // Fields are told apart by their quote bits in the window: none (plain),
-    // or exactly an opening and a closing one (quoted); both are written
-    // without a branch on which. False ends the batch before this record.
+    // Fields are told apart by their quote bits (from this block and, for a
+    // field that began in it, the one before): none (plain), or exactly an
+    // opening and a closing one (quoted); both are written without a branch
+    // on which. False ends the batch before this record.
     auto take = [&]<bool kQuoteFree, bool kRoomy>(std::size_t block, std::size_t end,
-                                                  std::uint64_t line_feeds) {
+                                                  const BatchBits& bits) {
         const std::size_t bit = end - block;
-        const bool line_end = ((line_feeds >> bit) & 1) != 0;
+        const bool line_end = ((bits.line_feeds >> bit) & 1) != 0;
         // A CR right before the record's line feed belongs to the line end
         // (an empty field looks at its own byte, never a CR).
-        const bool cr = line_end && base[end - 1 + (end == field_start)] == kCarriageReturn;
+        const bool cr = line_end & (base[end - 1 + (end == field_start)] == kCarriageReturn);
         const std::size_t tail = end - cr;
         std::size_t start = field_start;
         std::size_t stop = tail;
         std::size_t length;
         bool simple = true;
-        QuoteWindow quotes = 0;
+        // A field shorter than a block has its quote bits here, from field_start on.
+        const bool short_field = end - field_start < kBatchBlock;
+        std::uint64_t quotes = 0;
         if constexpr (!kQuoteFree) {
-            const std::size_t offset = field_start + kBatchBlock - block;  // in the window
-            if (offset < 2 * kBatchBlock) {
-                quotes = (window >> offset) & ((QuoteWindow{1} << (end - field_start)) - 1);
+            if (field_start >= block) {
+                quotes = (bits.quotes >> (field_start - block)) & low_bits(end - field_start);
+            } else if (short_field) {
+                const std::size_t back = block - field_start;  // 1 to 63
+                quotes = ((previous_quotes >> (kBatchBlock - back)) | (bits.quotes << back)) &
+                         low_bits(end - field_start);
+            }
+            if (short_field) {
                 const bool quoted = (quotes & 1) != 0;
-                const QuoteWindow pair =
-                    1 | (QuoteWindow{1} << ((tail - 1 - field_start) & (2 * kBatchBlock - 1)));
-                simple = quotes == 0 || (quotes == pair && tail > field_start + 1);
+                const std::uint64_t pair = 1 | std::uint64_t{1} << ((tail - 1 - field_start) & 63);
+                simple = (quotes == 0) | ((quotes == pair) & (tail > field_start + 1));
                 start += quoted;
                 stop -= quoted;
             } else {
-                // A field longer than the window: its bytes are searched.
+                // A long field: its bytes are searched.
                 simple = std::memchr(base + field_start, scan.quote, end - field_start) == nullptr;
             }
         }
@@ -228,12 +233,9 @@ BatchResult read_record_batch(const BatchScan& scan, RecordBatch& batch) {
                 return false;
             }
             // The quotes between the opening and the closing one, when known.
-            const bool in_window = field_start + kBatchBlock - block < 2 * kBatchBlock;
-            QuoteWindow inner = 0;
-            if (in_window) {
-                inner = quotes & ~(QuoteWindow{1} | QuoteWindow{1} << (tail - 1 - field_start));
-            }
-            if (!copy_quoted_field(base, field_start, tail, in_window ? &inner : nullptr,
+            const std::uint64_t inner =
+                quotes & ~(std::uint64_t{1} | std::uint64_t{1} << ((tail - 1 - field_start) & 63));
+            if (!copy_quoted_field(base, field_start, tail, short_field ? &inner : nullptr,
                                    scan.quote, text + text_size, length, input_end)) {
                 return false;
             }
@@ -264,7 +266,6 @@ BatchResult read_record_batch(const BatchScan& scan, RecordBatch& batch) {
         const BatchBits bits = size - block >= kBatchBlock
                                    ? blocks.full(base + block)
                                    : blocks.partial(base + block, size - block);
-        window = (window >> kBatchBlock) | QuoteWindow{bits.quotes} << kBatchBlock;
         std::uint64_t ends = bits.delimiters | bits.line_feeds;
         if (bits.quotes != 0) {
             const std::uint64_t inside = inside_quotes(bits.quotes, inside_carry);
@@ -273,28 +274,55 @@ BatchResult read_record_batch(const BatchScan& scan, RecordBatch& batch) {
         } else if (inside_carry != 0) {
             ends = 0;
         }
-        // The common block: no quote from the current field's start on, and
-        // room to read 16 bytes from any field that ends in it.
-        const std::size_t offset = field_start + kBatchBlock - block;
-        const bool quote_free = offset < 2 * kBatchBlock && (window >> offset) == 0;
+        // The common block: no quote from the current field's start on. And
+        // roomy: 32 bytes can be read from any field that ends in it.
+        const bool quote_free =
+            bits.quotes == 0 && (field_start >= block ||
+                                 (block - field_start <= kBatchBlock &&
+                                  (previous_quotes >> (kBatchBlock - (block - field_start))) == 0));
         const bool roomy = size - block >= kBatchBlock + 32;
+        bool going = true;
         if (quote_free && roomy) {
-            while (ends != 0) {
-                const std::size_t end = block + static_cast<unsigned>(std::countr_zero(ends));
+            // Every field here is plain: those that end at a delimiter need
+            // only their bytes moved and their end noted.
+            std::uint64_t line_ends = ends & bits.line_feeds;
+            for (;;) {
+                const std::uint64_t before_line_end =
+                    line_ends != 0 ? (line_ends & (0 - line_ends)) - 1 : ~std::uint64_t{0};
+                std::uint64_t delimiters = ends & before_line_end;
+                ends ^= delimiters;
+                while (delimiters != 0) {
+                    const std::size_t end =
+                        block + static_cast<unsigned>(std::countr_zero(delimiters));
+                    delimiters &= delimiters - 1;
+                    const std::size_t length = end - field_start;
+                    copy_short(text + text_size, base + field_start, length);
+                    text_size += length;
+                    *out++ = static_cast<std::uint32_t>(text_size);
+                    field_start = end + 1;
+                }
+                if (line_ends == 0) break;
+                const std::size_t end = block + static_cast<unsigned>(std::countr_zero(line_ends));
+                line_ends &= line_ends - 1;
                 ends &= ends - 1;
-                if (!take.template operator()<true, true>(block, end, bits.line_feeds)) goto done;
+                going = take.template operator()<true, true>(block, end, bits);
+                if (!going) break;
             }
         } else {
-            while (ends != 0) {
-                const std::size_t end = block + static_cast<unsigned>(std::countr_zero(ends));
-                ends &= ends - 1;
-                if (!take.template operator()<false, false>(block, end, bits.line_feeds)) {
-                    goto done;
+            const auto take_all = [&]<bool kRoomy>() {
+                while (ends != 0) {
+                    const std::size_t end = block + static_cast<unsigned>(std::countr_zero(ends));
+                    ends &= ends - 1;
+                    if (!take.template operator()<false, kRoomy>(block, end, bits)) return false;
                 }
-            }
+                return true;
+            };
+            going = roomy ? take_all.template operator()<true>()
+                          : take_all.template operator()<false>();
         }
+        if (!going) break;
+        previous_quotes = bits.quotes;
     }
-done:
     batch.text_size = accepted_text;
     batch.field_count = static_cast<std::size_t>(record_fields - field_ends);
     batch.row_count = static_cast<std::size_t>(row - batch.rows);
