@@ -34,26 +34,31 @@ struct BatchBits {
     std::uint64_t delimiters;
     std::uint64_t line_feeds;
     std::uint64_t quotes;
+    std::uint64_t carriage_returns;
 };
 
 template <class V>
 struct BatchBlocks {
-    typename V::Reg delimiter, line_feed, quote;
+    typename V::Reg delimiter, line_feed, quote, carriage_return;
 
     BatchBlocks(std::uint8_t d, std::uint8_t q)
-        : delimiter(V::splat(d)), line_feed(V::splat('\n')), quote(V::splat(q)) {}
+        : delimiter(V::splat(d)),
+          line_feed(V::splat('\n')),
+          quote(V::splat(q)),
+          carriage_return(V::splat('\r')) {}
 
     // Bit i of each mask stands for byte i of the 64 at p.
     BatchBits full(const std::uint8_t* p) const {
         constexpr std::size_t kRegs = kBatchBlock / V::kWidth;
-        typename V::Reg d[kRegs], l[kRegs], q[kRegs];
+        typename V::Reg d[kRegs], l[kRegs], q[kRegs], c[kRegs];
         for (std::size_t k = 0; k < kRegs; ++k) {
             const auto block = V::load(p + k * V::kWidth);
             d[k] = V::equal(block, delimiter);
             l[k] = V::equal(block, line_feed);
             q[k] = V::equal(block, quote);
+            c[k] = V::equal(block, carriage_return);
         }
-        return {V::mask64(d), V::mask64(l), V::mask64(q)};
+        return {V::mask64(d), V::mask64(l), V::mask64(q), V::mask64(c)};
     }
     // The last, partial block, through a copy so nothing past the input is read.
     BatchBits partial(const std::uint8_t* p, std::size_t size) const {
@@ -61,7 +66,8 @@ struct BatchBlocks {
         std::memcpy(copy, p, size);
         BatchBits bits = full(copy);
         const std::uint64_t valid = (std::uint64_t{1} << size) - 1;  // size < 64
-        return {bits.delimiters & valid, bits.line_feeds & valid, bits.quotes & valid};
+        return {bits.delimiters & valid, bits.line_feeds & valid, bits.quotes & valid,
+                bits.carriage_returns & valid};
     }
 };
 
@@ -179,6 +185,11 @@ BatchResult read_record_batch(const BatchScan& scan, RecordBatch& batch) {
     std::size_t field_start = 0;
     std::uint64_t inside_carry = 0;
     std::uint64_t previous_quotes = 0;  // the quote bits of the block before
+    std::uint64_t previous_carriage_returns = 0;
+    // Line feeds of this block right after a CR: that CR is part of the line
+    // end. (Before an empty field stands its delimiter or line feed, so a CR
+    // before a line feed is always inside the field that ends there.)
+    std::uint64_t crlf = 0;
 
     // One field [field_start, end) and, at a line feed, the record it ends.
     // Fields are told apart by their quote bits (from this block and, for a
@@ -189,9 +200,8 @@ BatchResult read_record_batch(const BatchScan& scan, RecordBatch& batch) {
                                                   const BatchBits& bits) {
         const std::size_t bit = end - block;
         const bool line_end = ((bits.line_feeds >> bit) & 1) != 0;
-        // A CR right before the record's line feed belongs to the line end
-        // (an empty field looks at its own byte, never a CR).
-        const bool cr = line_end & (base[end - 1 + (end == field_start)] == kCarriageReturn);
+        // A CR right before the record's line feed belongs to the line end.
+        const bool cr = ((crlf >> bit) & 1) != 0;
         const std::size_t tail = end - cr;
         std::size_t start = field_start;
         std::size_t stop = tail;
@@ -266,6 +276,9 @@ BatchResult read_record_batch(const BatchScan& scan, RecordBatch& batch) {
         const BatchBits bits = size - block >= kBatchBlock
                                    ? blocks.full(base + block)
                                    : blocks.partial(base + block, size - block);
+        crlf = bits.line_feeds &
+               ((bits.carriage_returns << 1) | (previous_carriage_returns >> (kBatchBlock - 1)));
+        previous_carriage_returns = bits.carriage_returns;
         std::uint64_t ends = bits.delimiters | bits.line_feeds;
         if (bits.quotes != 0) {
             const std::uint64_t inside = inside_quotes(bits.quotes, inside_carry);
