@@ -1,6 +1,7 @@
 // parse_table over arbitrary bytes with a random delimiter, strictness,
-// header choice and column selection: every scan path, both record paths
-// and several window sizes must build the same table, and without a header
+// header choice and column selection: every scan path, all three record
+// paths (batch, simple, general) and several window sizes must build the
+// same table, and without a header
 // or selection the table must hold exactly the reference reader's records.
 //
 // Input layout: byte 0 picks the delimiter and flags, byte 1 the window size,
@@ -85,13 +86,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     options.tuning.isa = brelt::Isa::Scalar;
     options.tuning.simple_records = false;
+    options.tuning.batch_records = false;
     const Snapshot baseline = snapshot(input, options);
     for (const brelt::Isa isa : brelt::supported_isas()) {
         for (const bool simple : {false, true}) {
-            options.tuning.isa = isa;
-            options.tuning.simple_records = simple;
-            options.tuning.chunk_size = simple ? 8192 : chunk_size;
-            if (!same(snapshot(input, options), baseline)) std::abort();
+            for (const bool batch : {false, true}) {
+                options.tuning.isa = isa;
+                options.tuning.simple_records = simple;
+                options.tuning.batch_records = batch;
+                options.tuning.chunk_size = simple ? 8192 : chunk_size;
+                if (!same(snapshot(input, options), baseline)) std::abort();
+            }
         }
     }
 

@@ -36,8 +36,10 @@ class TableBuilder {
   public:
     TableBuilder(std::size_t input_size, const TableLimits& limits)
         : table_(new ParsedTable()), limits_(limits) {
-        // Enough for every field unless a column is selected twice.
-        table_->text_.reserve(input_size + kCopyWidth);
+        // Enough for every field unless a column is selected twice, with the
+        // slack that the batch path's fixed-size copies need.
+        table_->text_.reserve(input_size + kBatchTextSlack);
+        table_->bounds_.push_back(0);
     }
     ~TableBuilder() {
         if (table_ != nullptr) table_->release();
@@ -62,7 +64,7 @@ class TableBuilder {
             return parse_error("more than " + std::to_string(limits_.max_table_rows) +
                                " rows, more than a table can hold");
         }
-        if (table.spans_.size() + count > limits_.max_fields) {
+        if (fields() + count > limits_.max_fields) {
             return parse_error("more than " + std::to_string(limits_.max_fields) +
                                " fields in all, more than a table can hold");
         }
@@ -77,9 +79,9 @@ class TableBuilder {
         }
         // The slack lets FieldWriter move short fields in one fixed-size copy.
         table.text_.reserve_extra(bound + kCopyWidth);
-        table.spans_.reserve_extra(count);
+        table.bounds_.reserve_extra(count);
         table.rows_.push_back(
-            {static_cast<std::uint32_t>(table.spans_.size()), static_cast<std::uint16_t>(count)});
+            {static_cast<std::uint32_t>(fields()), static_cast<std::uint16_t>(count)});
         FieldWriter writer(table, record);
         if (selection == nullptr) {
             for (const RecordSpan& span : record.spans)
@@ -97,6 +99,49 @@ class TableBuilder {
         return true;
     }
 
+    // Records straight from the tokenizer's batch path, at most `max_rows`;
+    // returns how many. `input_left` is the input not yet read.
+    std::size_t add_batch(CsvTokenizer& tokenizer, std::uint64_t max_rows,
+                          std::uint64_t input_left) {
+        ParsedTable& table = *table_;
+        // The batch stops where its room runs out; the arrays grow here, by
+        // doubling, so a batch that stops early for another reason costs no
+        // reallocation.
+        constexpr std::size_t kFieldRoom = 4096;
+        constexpr std::size_t kRowRoom = 512;
+        if (table.bounds_.capacity() - table.bounds_.size() < kFieldRoom) {
+            table.bounds_.reserve_extra(std::max(table.bounds_.size(), kFieldRoom));
+        }
+        if (table.rows_.capacity() - table.rows_.size() < kRowRoom) {
+            table.rows_.reserve_extra(std::max(table.rows_.size(), kRowRoom));
+        }
+        // Only a column selected twice could make the text outgrow the input.
+        table.text_.reserve_extra(static_cast<std::size_t>(input_left) + kBatchTextSlack);
+        const std::uint64_t row_room = std::min<std::uint64_t>(
+            max_rows, limits_.max_table_rows -
+                          std::min<std::uint64_t>(limits_.max_table_rows, table.rows_.size()));
+        RecordBatch batch{};
+        batch.text = table.text_.data();
+        batch.text_size = table.text_.size();
+        batch.text_limit = static_cast<std::size_t>(limits_.max_text_bytes);
+        // Field i ends at bounds_[i + 1].
+        batch.field_ends = table.bounds_.data() + 1;
+        batch.field_count = fields();
+        batch.field_limit = static_cast<std::size_t>(
+            std::min<std::uint64_t>(table.bounds_.capacity() - 1, limits_.max_fields));
+        batch.rows = table.rows_.data();
+        batch.row_count = table.rows_.size();
+        batch.row_limit =
+            table.rows_.size() + static_cast<std::size_t>(std::min<std::uint64_t>(
+                                     row_room, table.rows_.capacity() - table.rows_.size()));
+        batch.max_row_fields = static_cast<std::size_t>(limits_.max_row_fields);
+        const std::size_t read = tokenizer.read_batch(batch);
+        table.text_.set_size(batch.text_size);
+        table.bounds_.set_size(batch.field_count + 1);
+        table.rows_.set_size(batch.row_count);
+        return read;
+    }
+
     // Once a sample of rows is in, reserve for the whole input at the same
     // density, so the arrays are not regrown (and copied) as they fill up.
     // Large arrays are mapped, so reserving more than is used costs only
@@ -112,11 +157,11 @@ class TableBuilder {
         // Every row takes at least two bytes of input and every field one.
         const double rows = std::min(scale * static_cast<double>(table.rows_.size()),
                                      static_cast<double>(input_size / 2 + 1));
-        const double fields = std::min(scale * static_cast<double>(table.spans_.size()),
+        const double fields = std::min(scale * static_cast<double>(this->fields()),
                                        static_cast<double>(input_size + 1));
         try {
             table.rows_.reserve(static_cast<std::size_t>(rows));
-            table.spans_.reserve(static_cast<std::size_t>(fields));
+            table.bounds_.reserve(static_cast<std::size_t>(fields) + 1);
         } catch (const std::bad_alloc&) {
         }
     }
@@ -125,7 +170,7 @@ class TableBuilder {
 
   private:
     // Copies one record's fields into room already reserved for their text
-    // (plus kCopyWidth) and spans. Positions are kept in locals: every byte
+    // (plus kCopyWidth) and bounds. Positions are kept in locals: every byte
     // store may alias the table's own bookkeeping, so members would be
     // reloaded after each field.
     class FieldWriter {
@@ -133,7 +178,7 @@ class TableBuilder {
         FieldWriter(ParsedTable& table, const RawRecord& record)
             : text_(table.text_.data()),
               text_size_(table.text_.size()),
-              spans_(table.spans_.spare()),
+              ends_(table.bounds_.spare()),
               record_(record.data()),
               readable_end_(record.readable_end()) {}
 
@@ -146,23 +191,19 @@ class TableBuilder {
             } else if (length != 0) {
                 std::memcpy(text_ + text_size_, source, length);
             }
-            *spans_++ = {static_cast<std::uint32_t>(text_size_),
-                         static_cast<std::uint32_t>(text_size_ + length)};
+            *ends_++ = static_cast<std::uint32_t>(text_size_ + length);
             text_size_ += length;
         }
-        void append_empty() {
-            *spans_++ = {static_cast<std::uint32_t>(text_size_),
-                         static_cast<std::uint32_t>(text_size_)};
-        }
+        void append_empty() { *ends_++ = static_cast<std::uint32_t>(text_size_); }
         void finish(ParsedTable& table) {
             table.text_.set_size(text_size_);
-            table.spans_.commit(static_cast<std::size_t>(spans_ - table.spans_.spare()));
+            table.bounds_.commit(static_cast<std::size_t>(ends_ - table.bounds_.spare()));
         }
 
       private:
         std::uint8_t* text_;
         std::size_t text_size_;
-        FieldSpan* spans_;
+        std::uint32_t* ends_;
         const std::uint8_t* record_;
         const std::uint8_t* readable_end_;
     };
@@ -183,6 +224,9 @@ class TableBuilder {
             total += span.end - span.start;
         return total;
     }
+
+    // Fields stored so far (bounds_ has one entry more).
+    std::size_t fields() const { return table_->bounds_.size() - 1; }
 
     ParsedTable* table_;
     TableLimits limits_;
@@ -290,9 +334,28 @@ Result<ParseResult> TableStream::next_piece(std::uint64_t max_records) {
     const std::vector<std::size_t>* selected = options.columns ? &s.selection : nullptr;
 
     std::uint64_t piece_rows = 0;
+    bool reserved = false;
     while (!s.finished && piece_rows < max_records) {
         if (Result<bool> headers = s.tokenizer.ensure_headers(); !headers) {
             return parse_error(std::move(headers).error().message);
+        }
+        // Whole runs of ordinary records go straight into the table; the
+        // record after a run (if any) is read one at a time below.
+        if (selected == nullptr && !s.tokenizer.reemit_first() && s.skipped >= options.skip_rows) {
+            std::uint64_t room = max_records - piece_rows;
+            if (options.max_rows) room = std::min(room, *options.max_rows - s.stored);
+            if (room != 0) {
+                const std::uint64_t added = builder.add_batch(
+                    s.tokenizer, room, s.input.size() - s.tokenizer.byte_position());
+                s.stored += added;
+                piece_rows += added;
+            }
+            if (piece_rows == max_records) break;
+        }
+        if (!reserved && piece_rows >= kSampleRows) {
+            builder.reserve_for_input(s.tokenizer.byte_position() - (s.input.size() - input_left),
+                                      input_left, max_records);
+            reserved = true;
         }
         const RawRecord* current = &s.record;
         if (s.tokenizer.reemit_first()) {
@@ -323,10 +386,6 @@ Result<ParseResult> TableStream::next_piece(std::uint64_t max_records) {
         }
         ++s.stored;
         ++piece_rows;
-        if (piece_rows == kSampleRows) {
-            builder.reserve_for_input(s.tokenizer.byte_position() - (s.input.size() - input_left),
-                                      input_left, max_records);
-        }
     }
     return ParseResult{builder.finish(), piece_rows};
 }

@@ -1,5 +1,5 @@
 // The result of one parse: the text of every stored field in one buffer, a
-// 32-bit span per field and an entry per row. Immutable once built and shared
+// 32-bit bound per field and an entry per row. Immutable once built and shared
 // by an atomic reference count, so rows handed to Python can point into it
 // with nothing but a table pointer and a row number.
 #pragma once
@@ -13,20 +13,10 @@
 #include <vector>
 
 #include "common/growable_array.hpp"
+// RowEntry: the tokenizer's batch path writes rows in place.
+#include "tokenizer/record_batch.hpp"
 
 namespace brelt {
-
-struct FieldSpan {
-    std::uint32_t start;  // byte offsets into the table's text
-    std::uint32_t end;
-};
-
-struct RowEntry {
-    std::uint32_t first;  // index of the row's first FieldSpan
-    std::uint16_t count;  // fields in the row
-};
-
-static_assert(sizeof(FieldSpan) == 8 && sizeof(RowEntry) == 8);
 
 class ParsedTable {
   public:
@@ -34,13 +24,14 @@ class ParsedTable {
     std::size_t field_count(std::size_t row) const { return rows_[row].count; }
     // Requires column < field_count(row).
     std::string_view field(std::size_t row, std::size_t column) const {
-        const FieldSpan span = spans_[rows_[row].first + column];
-        return {reinterpret_cast<const char*>(text_.data()) + span.start, span.end - span.start};
+        const std::size_t index = rows_[row].first + column;
+        const std::uint32_t start = bounds_[index];
+        return {reinterpret_cast<const char*>(text_.data()) + start, bounds_[index + 1] - start};
     }
     const std::vector<std::string>& column_names() const { return column_names_; }
 
     std::size_t text_size() const { return text_.size(); }
-    std::size_t total_fields() const { return spans_.size(); }
+    std::size_t total_fields() const { return bounds_.empty() ? 0 : bounds_.size() - 1; }
 
     // Reference counting; the builder hands out the first reference.
     void retain() const { references_.fetch_add(1, std::memory_order_relaxed); }
@@ -55,7 +46,9 @@ class ParsedTable {
     ~ParsedTable() = default;
 
     GrowableArray<std::uint8_t> text_;
-    GrowableArray<FieldSpan> spans_;
+    // Field i is text_[bounds_[i], bounds_[i + 1]): the fields lie back to
+    // back in text_, so each needs only its end, after a leading 0.
+    GrowableArray<std::uint32_t> bounds_;
     GrowableArray<RowEntry> rows_;
     std::vector<std::string> column_names_;
     mutable std::atomic<std::uint64_t> references_{1};

@@ -13,7 +13,7 @@ class TableCopier {
             // Owned from here on, so a failed copy below releases it.
             TableRef copy = TableRef::adopt(target);
             target->text_.append(source.text_.data(), source.text_.size());
-            target->spans_.append(source.spans_.data(), source.spans_.size());
+            target->bounds_.append(source.bounds_.data(), source.bounds_.size());
             target->rows_.append(source.rows_.data(), source.rows_.size());
             target->column_names_ = std::move(names);
             return copy;

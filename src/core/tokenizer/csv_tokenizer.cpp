@@ -92,6 +92,22 @@ Result<ReadOutcome> CsvTokenizer::read_record(RawRecord& record) {
     return ReadOutcome::Record;
 }
 
+std::size_t CsvTokenizer::read_batch(RecordBatch& batch) {
+    using namespace tokenizer_bytes;
+    const std::uint8_t delimiter = options_.delimiter;
+    if (!options_.tuning.batch_records || !headers_read_ || reemit_first_ ||
+        delimiter == options_.quote || delimiter == kLineFeed || delimiter == kCarriageReturn) {
+        return 0;
+    }
+    batch.expected_fields = options_.flexible ? 0 : header_record_.spans.size();
+    const BatchScan scan{input_ + position_, static_cast<std::size_t>(input_size_ - position_),
+                         delimiter, options_.quote};
+    const BatchResult result = kernels_->read_record_batch(scan, batch);
+    position_ += result.consumed;
+    records_read_ += result.records;
+    return result.records;
+}
+
 // The full state machine, window by window, for any record, from the start
 // of a field (`field_start`, the end of the record's bytes so far).
 void CsvTokenizer::read_general_record(RawRecord& record, std::uint64_t field_start) {

@@ -37,6 +37,9 @@ struct ScanTuning {
     // Read records of plain and simply quoted fields straight from the input
     // (see read_simple_record); off only to test the general path alone.
     bool simple_records = true;
+    // Let parse_table read records in batches straight into its table (see
+    // read_batch); off only to test the record-at-a-time path alone.
+    bool batch_records = true;
 };
 
 struct TokenizerOptions {
@@ -65,6 +68,14 @@ class CsvTokenizer {
     // Reads the next record into `record` (cleared first). The only error is
     // a field count that differs from the first record's when not flexible.
     Result<ReadOutcome> read_record(RawRecord& record);
+
+    // Reads whole records straight into `batch` (see record_batch.hpp),
+    // from a record start, once the first record has been handed out: as many
+    // as it can, stopping before a record that needs the record-at-a-time
+    // path (rare quoting, a blank line, a field-count error, the end of input
+    // without a line feed) or breaks one of the batch's limits. Returns the
+    // records read; the next read_record goes on after them.
+    std::size_t read_batch(RecordBatch& batch);
 
     const RawRecord& header_record() const { return header_record_; }
     // Set while the first record, read as header_record(), still has to be

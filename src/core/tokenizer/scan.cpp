@@ -40,11 +40,21 @@ struct WordVector {
     static Reg either(Reg a, Reg b) { return a | b; }
     static std::uint64_t mask(Reg r) { return r; }
     static bool any(Reg r) { return r != 0; }
+    // Each word's top bits gathered into one byte: bit 8i of (r >> 7) lands
+    // at bit 56 + i of the product, and no two partial products meet.
+    static std::uint64_t mask64(const Reg* r) {
+        std::uint64_t bits = 0;
+        for (std::size_t k = 0; k < 8; ++k) {
+            bits |= (((r[k] >> 7) * 0x0102040810204080ULL) >> 56) << (8 * k);
+        }
+        return bits;
+    }
 };
 
 }  // namespace
 
-const ScanKernels kScalar{&scan_unquoted_scalar, &find_byte_short, &read_simple_record<WordVector>};
+const ScanKernels kScalar{&scan_unquoted_scalar, &find_byte_short, &read_simple_record<WordVector>,
+                          &read_record_batch<WordVector>};
 
 }  // namespace scan
 

@@ -7,6 +7,7 @@
 
 #include "common/isa.hpp"
 #include "tokenizer/raw_record.hpp"
+#include "tokenizer/record_batch.hpp"
 
 namespace brelt {
 
@@ -54,6 +55,8 @@ struct ScanKernels {
     // See simple_record_kernel.hpp.
     SimpleRecordResult (*read_simple_record)(const SimpleRecordScan& scan,
                                              GrowableArray<RecordSpan>& spans);
+    // See record_batch_kernel.hpp. The delimiter is neither the quote, LF nor CR.
+    BatchResult (*read_record_batch)(const BatchScan& scan, RecordBatch& batch);
 };
 
 // The kernels for `isa`; an instruction set this processor can't run falls

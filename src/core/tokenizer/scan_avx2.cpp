@@ -24,6 +24,7 @@ struct Avx2Vector {
     static Reg either(Reg a, Reg b) { return _mm256_or_si256(a, b); }
     static std::uint64_t mask(Reg r) { return static_cast<std::uint32_t>(_mm256_movemask_epi8(r)); }
     static bool any(Reg r) { return !_mm256_testz_si256(r, r); }
+    static std::uint64_t mask64(const Reg* r) { return mask(r[0]) | mask(r[1]) << 32; }
 };
 
 }  // namespace

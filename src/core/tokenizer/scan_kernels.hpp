@@ -7,12 +7,15 @@
 //   Reg splat(b), load(p), load_aligned(p), equal(a, b), either(a, b)
 //   uint64_t mask(r)   bit kBitsPerByte*i + kBitsPerByte-1 set for byte i
 //   bool any(r)        whether any byte of a compare result is set
+//   uint64_t mask64(rs)  bit i set for byte i of the 64 bytes that the
+//                        64 / kWidth compare results rs cover
 #pragma once
 
 #include <bit>
 #include <cstddef>
 #include <cstdint>
 
+#include "tokenizer/record_batch_kernel.hpp"
 #include "tokenizer/scan.hpp"
 #include "tokenizer/simple_record_kernel.hpp"
 
@@ -150,7 +153,8 @@ std::size_t find_byte(const std::uint8_t* data, std::size_t size, std::uint8_t b
 
 template <class V>
 constexpr ScanKernels kernels_for_vector() {
-    return ScanKernels{&scan_unquoted<V>, &find_byte<V>, &read_simple_record<V>};
+    return ScanKernels{&scan_unquoted<V>, &find_byte<V>, &read_simple_record<V>,
+                       &read_record_batch<V>};
 }
 
 }  // namespace brelt::scan

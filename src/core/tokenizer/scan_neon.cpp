@@ -26,6 +26,17 @@ struct NeonVector {
         return vget_lane_u64(vreinterpret_u64_u8(narrowed), 0) & 0x8888888888888888ULL;
     }
     static bool any(Reg r) { return vmaxvq_u8(r) != 0; }
+    // Each compare result keeps one weight per byte (1, 2, 4 ... 128 across
+    // each half); three rounds of pairwise adds sum every eight weights into
+    // one byte, so byte k of the result holds the bits of bytes 8k..8k+7.
+    static std::uint64_t mask64(const Reg* r) {
+        const uint8x16_t weights = {1, 2, 4, 8, 16, 32, 64, 128, 1, 2, 4, 8, 16, 32, 64, 128};
+        const uint8x16_t ab = vpaddq_u8(vandq_u8(r[0], weights), vandq_u8(r[1], weights));
+        const uint8x16_t cd = vpaddq_u8(vandq_u8(r[2], weights), vandq_u8(r[3], weights));
+        uint8x16_t sums = vpaddq_u8(ab, cd);
+        sums = vpaddq_u8(sums, sums);
+        return vgetq_lane_u64(vreinterpretq_u64_u8(sums), 0);
+    }
 };
 
 }  // namespace

@@ -24,6 +24,9 @@ struct Sse2Vector {
     // One bit per byte: the byte's top bit, which a compare sets to all ones.
     static std::uint64_t mask(Reg r) { return static_cast<std::uint32_t>(_mm_movemask_epi8(r)); }
     static bool any(Reg r) { return _mm_movemask_epi8(r) != 0; }
+    static std::uint64_t mask64(const Reg* r) {
+        return mask(r[0]) | mask(r[1]) << 16 | mask(r[2]) << 32 | mask(r[3]) << 48;
+    }
 };
 
 }  // namespace
