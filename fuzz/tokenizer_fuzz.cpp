@@ -1,8 +1,9 @@
 // parse_table over arbitrary bytes with a random delimiter, strictness,
 // header choice and column selection: every scan path, all three record
 // paths (batch, simple, general) and several window sizes must build the
-// same table, and without a header
-// or selection the table must hold exactly the reference reader's records.
+// same table, as must a table stream's pieces put together; and without a
+// header or selection the table must hold exactly the reference reader's
+// records.
 //
 // Input layout: byte 0 picks the delimiter and flags, byte 1 the window size,
 // byte 2 the selection; the rest is the CSV text.
@@ -41,6 +42,34 @@ Snapshot snapshot(std::span<const std::uint8_t> input, const brelt::TableOptions
         out.rows.push_back(std::move(row));
     }
     out.names = table.column_names();
+    return out;
+}
+
+// The same parse a piece of `piece` records at a time, put back together.
+Snapshot in_pieces(std::span<const std::uint8_t> input, const brelt::TableOptions& options,
+                   std::uint64_t piece) {
+    Snapshot out;
+    auto stream = brelt::TableStream::open(input, options);
+    if (!stream) {
+        out.error = stream.error().message;
+        return out;
+    }
+    do {
+        auto result = (*stream)->next(piece);
+        if (!result) {
+            return Snapshot{false, result.error().message, {}, {}};
+        }
+        const brelt::ParsedTable& table = *result->table;
+        if (result->rows != table.row_count() || result->rows > piece) std::abort();
+        for (std::size_t r = 0; r < table.row_count(); ++r) {
+            std::vector<std::string> row;
+            for (std::size_t c = 0; c < table.field_count(r); ++c)
+                row.emplace_back(table.field(r, c));
+            out.rows.push_back(std::move(row));
+        }
+        out.names = table.column_names();
+    } while (!(*stream)->finished());
+    out.ok = true;
     return out;
 }
 
@@ -99,6 +128,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         }
     }
+
+    // Pieces of a table stream hold what the whole parse holds.
+    options.tuning = brelt::ScanTuning{};
+    if (!same(in_pieces(input, options, 1 + selection_bits % 5), baseline)) std::abort();
 
     if (!select && !has_header) {
         if (reference.error.has_value() != !baseline.ok) std::abort();
