@@ -49,6 +49,20 @@ TEST(LoadInputFile, MovedFromInputOwnsNothingAndTheMappingStaysReadable) {
     EXPECT_EQ(contents(assigned), text);
 }
 
+TEST(LoadInputFile, DroppedPagesReadBackUnchanged) {
+    for (const std::size_t size : {kMapThreshold - 1, kMapThreshold * 3 + 123}) {
+        const std::string text = pattern(size);
+        TempFile file(text);
+        auto input = load_input_file(file.path());
+        ASSERT_TRUE(input.ok());
+        ASSERT_EQ(contents(*input), text);  // every page touched
+        for (const std::size_t offset : {std::size_t{1}, size / 2, size, size * 2}) {
+            input->drop_pages_before(offset);
+            ASSERT_EQ(contents(*input), text) << size << " " << offset;
+        }
+    }
+}
+
 TEST(LoadInputFile, FileErrorsCarryTheSystemTextAndNumber) {
     auto missing = load_input_file("/nonexistent/brelt/file.csv");
     ASSERT_FALSE(missing.ok());

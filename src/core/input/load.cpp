@@ -1,5 +1,7 @@
 #include "input/load.hpp"
 
+#include <algorithm>
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -113,6 +115,12 @@ InputBytes& InputBytes::operator=(InputBytes&& other) noexcept {
 
 InputBytes::~InputBytes() {
     release();
+}
+
+void InputBytes::drop_pages_before(std::size_t offset) const {
+    if (!mapped_ || data_ == nullptr) return;
+    const std::size_t bytes = std::min(offset, size_) / page_size() * page_size();
+    if (bytes != 0) ::madvise(const_cast<std::uint8_t*>(data_), bytes, MADV_DONTNEED);
 }
 
 void InputBytes::release() {

@@ -33,6 +33,10 @@ class InputBytes {
     const std::uint8_t* data() const { return data_; }
     std::size_t size() const { return size_; }
     bool is_mapped() const { return mapped_; }
+    // Lets the system take back the mapped pages wholly before `offset`,
+    // once they have been read for good. A page touched again reads back
+    // from the file, so the bytes never change. Nothing for a buffer.
+    void drop_pages_before(std::size_t offset) const;
 
   private:
     void release();

@@ -291,6 +291,10 @@ std::size_t TableStream::column_count() const {
     return state_->column_names.size();
 }
 
+std::size_t TableStream::byte_position() const {
+    return static_cast<std::size_t>(state_->tokenizer.byte_position());
+}
+
 Result<std::unique_ptr<TableStream>> TableStream::open(std::span<const std::uint8_t> input,
                                                        const TableOptions& options,
                                                        const TableLimits& limits) {

@@ -71,6 +71,8 @@ class TableStream {
     bool finished() const;
     // The number of column names each piece has.
     std::size_t column_count() const;
+    // How far into the input the records read so far reach.
+    std::size_t byte_position() const;
 
   private:
     struct State;

@@ -151,6 +151,15 @@ RemainingRecords::RemainingRecords(InputBytes input, std::string decoded)
 
 RemainingRecords::~RemainingRecords() = default;
 
+Result<ParseResult> RemainingRecords::next(std::uint64_t max_records) {
+    auto parsed = stream_->next(max_records);
+    // The tokenizer may still look back at the record it last read.
+    constexpr std::size_t kKeptBehind = 1 << 20;
+    const std::size_t position = text_offset_ + stream_->byte_position();
+    if (position > kKeptBehind) input_.drop_pages_before(position - kKeptBehind);
+    return parsed;
+}
+
 namespace {
 
 // Rows of `width` cells that make about `cells` cells, never fewer than the
@@ -185,6 +194,10 @@ Result<PreparedRead> prepare_read(const ReadRequest& request) {
     auto rest = std::make_unique<RemainingRecords>(std::move(*input), std::move(chosen->decoded));
     const std::string_view text =
         chosen->in_place ? chosen->in_place_text : std::string_view(rest->decoded_);
+    if (chosen->in_place) {
+        rest->text_offset_ = static_cast<std::size_t>(
+            reinterpret_cast<const std::uint8_t*>(text.data()) - rest->input_.data());
+    }
     auto stream = TableStream::open(
         {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, options, request.limits);
     if (!stream.ok()) return std::move(stream).error();

@@ -52,13 +52,16 @@ class RemainingRecords {
     RemainingRecords& operator=(const RemainingRecords&) = delete;
 
     // The next up to `max_records` records; an empty table once finished().
-    Result<ParseResult> next(std::uint64_t max_records) { return stream_->next(max_records); }
+    // The pages of a mapped file that lie behind them are let go: the tables
+    // hold their own copy of the text.
+    Result<ParseResult> next(std::uint64_t max_records);
     bool finished() const { return stream_->finished(); }
 
   private:
     friend Result<PreparedRead> prepare_read(const ReadRequest& request);
     InputBytes input_;
     std::string decoded_;
+    std::size_t text_offset_ = 0;  // where the parsed text starts in input_
     std::unique_ptr<TableStream> stream_;
 };
 
