@@ -25,6 +25,16 @@ struct Snapshot {
     std::vector<std::string> names;
 };
 
+void append_rows(const brelt::ParsedTable& table, Snapshot& out) {
+    for (std::size_t r = 0; r < table.row_count(); ++r) {
+        std::vector<std::string> row;
+        for (std::size_t c = 0; c < table.field_count(r); ++c)
+            row.emplace_back(table.field(r, c));
+        out.rows.push_back(std::move(row));
+    }
+    out.names = table.column_names();
+}
+
 Snapshot snapshot(std::span<const std::uint8_t> input, const brelt::TableOptions& options) {
     Snapshot out;
     auto result = brelt::parse_table(input, options);
@@ -33,15 +43,8 @@ Snapshot snapshot(std::span<const std::uint8_t> input, const brelt::TableOptions
         return out;
     }
     out.ok = true;
-    const brelt::ParsedTable& table = *result->table;
-    if (result->rows != table.row_count()) std::abort();
-    for (std::size_t r = 0; r < table.row_count(); ++r) {
-        std::vector<std::string> row;
-        for (std::size_t c = 0; c < table.field_count(r); ++c)
-            row.emplace_back(table.field(r, c));
-        out.rows.push_back(std::move(row));
-    }
-    out.names = table.column_names();
+    if (result->rows != result->table->row_count()) std::abort();
+    append_rows(*result->table, out);
     return out;
 }
 
@@ -59,15 +62,8 @@ Snapshot in_pieces(std::span<const std::uint8_t> input, const brelt::TableOption
         if (!result) {
             return Snapshot{false, result.error().message, {}, {}};
         }
-        const brelt::ParsedTable& table = *result->table;
-        if (result->rows != table.row_count() || result->rows > piece) std::abort();
-        for (std::size_t r = 0; r < table.row_count(); ++r) {
-            std::vector<std::string> row;
-            for (std::size_t c = 0; c < table.field_count(r); ++c)
-                row.emplace_back(table.field(r, c));
-            out.rows.push_back(std::move(row));
-        }
-        out.names = table.column_names();
+        if (result->rows != result->table->row_count() || result->rows > piece) std::abort();
+        append_rows(*result->table, out);
     } while (!(*stream)->finished());
     out.ok = true;
     return out;
