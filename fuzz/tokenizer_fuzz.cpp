@@ -15,6 +15,7 @@
 
 #include "csv_reference.hpp"
 #include "table/parse_table.hpp"
+#include "table_rows.hpp"
 
 namespace {
 
@@ -26,12 +27,7 @@ struct Snapshot {
 };
 
 void append_rows(const brelt::ParsedTable& table, Snapshot& out) {
-    for (std::size_t r = 0; r < table.row_count(); ++r) {
-        std::vector<std::string> row;
-        for (std::size_t c = 0; c < table.field_count(r); ++c)
-            row.emplace_back(table.field(r, c));
-        out.rows.push_back(std::move(row));
-    }
+    brelt::testing::append_table_rows(table, out.rows);
     out.names = table.column_names();
 }
 

@@ -12,6 +12,7 @@
 
 #include "csv_reference.hpp"
 #include "table/parse_table.hpp"
+#include "table_rows.hpp"
 
 namespace brelt {
 namespace {
@@ -34,12 +35,7 @@ Snapshot snapshot(const std::string& input, const TableOptions& options,
     }
     const ParsedTable& table = *result->table;
     EXPECT_EQ(result->rows, table.row_count());
-    for (std::size_t r = 0; r < table.row_count(); ++r) {
-        std::vector<std::string> row;
-        for (std::size_t c = 0; c < table.field_count(r); ++c)
-            row.emplace_back(table.field(r, c));
-        out.rows.push_back(std::move(row));
-    }
+    out.rows = testing::table_rows(table);
     out.names = table.column_names();
     return out;
 }

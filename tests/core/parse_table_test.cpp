@@ -7,11 +7,12 @@
 #include <vector>
 
 #include "table/parse_table.hpp"
+#include "table_rows.hpp"
 
 namespace brelt {
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
+using Rows = testing::TableRows;
 using Names = std::vector<std::string>;
 
 struct Parsed {
@@ -25,14 +26,7 @@ std::span<const std::uint8_t> bytes_of(std::string_view text) {
 }
 
 Rows rows_of(const ParsedTable& table) {
-    Rows rows;
-    for (std::size_t r = 0; r < table.row_count(); ++r) {
-        std::vector<std::string> fields;
-        for (std::size_t c = 0; c < table.field_count(r); ++c)
-            fields.emplace_back(table.field(r, c));
-        rows.push_back(std::move(fields));
-    }
-    return rows;
+    return testing::table_rows(table);
 }
 
 Parsed parse(std::string_view input, const TableOptions& options = {}) {

@@ -8,11 +8,12 @@
 
 #include "table/parse_table.hpp"
 #include "table/rename_columns.hpp"
+#include "table_rows.hpp"
 
 namespace brelt {
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
+using Rows = testing::TableRows;
 using Names = std::vector<std::string>;
 
 TableRef parsed(std::string_view input) {
@@ -23,13 +24,7 @@ TableRef parsed(std::string_view input) {
 }
 
 Rows rows_of(const ParsedTable& table) {
-    Rows rows;
-    for (std::size_t r = 0; r < table.row_count(); ++r) {
-        rows.emplace_back();
-        for (std::size_t c = 0; c < table.field_count(r); ++c)
-            rows.back().emplace_back(table.field(r, c));
-    }
-    return rows;
+    return testing::table_rows(table);
 }
 
 TEST(RenameColumns, SameRowsNewNamesOriginalUntouchedAndOutlived) {

@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "table/parse_table.hpp"
+#include "table_rows.hpp"
 
 namespace brelt {
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
+using Rows = testing::TableRows;
 
 struct Outcome {
     Rows rows;
@@ -26,20 +27,11 @@ std::span<const std::uint8_t> bytes_of(std::string_view text) {
     return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
 }
 
-void append_rows(const ParsedTable& table, Rows& rows) {
-    for (std::size_t r = 0; r < table.row_count(); ++r) {
-        std::vector<std::string> fields;
-        for (std::size_t c = 0; c < table.field_count(r); ++c)
-            fields.emplace_back(table.field(r, c));
-        rows.push_back(std::move(fields));
-    }
-}
-
 Outcome whole(std::string_view input, const TableOptions& options) {
     Outcome outcome;
     auto parsed = parse_table(bytes_of(input), options);
     if (!parsed) return {{}, {}, parsed.error().message};
-    append_rows(*parsed->table, outcome.rows);
+    testing::append_table_rows(*parsed->table, outcome.rows);
     outcome.names = parsed->table->column_names();
     return outcome;
 }
@@ -55,7 +47,7 @@ Outcome in_pieces(std::string_view input, const TableOptions& options, std::uint
         EXPECT_LE(parsed->rows, piece);
         EXPECT_EQ(parsed->rows, parsed->table->row_count());
         stored += parsed->rows;
-        append_rows(*parsed->table, outcome.rows);
+        testing::append_table_rows(*parsed->table, outcome.rows);
         outcome.names = parsed->table->column_names();
     } while (!(*stream)->finished());
     EXPECT_EQ(stored, outcome.rows.size());
