@@ -3,7 +3,9 @@
 The core's functions and classes (`read_csv`, `PyReader`, `PyWriter`,
 `write_csv`, `sniff_delimiter`, `Row`, `RowIterator`), and on top of them the
 API of the standard csv module: `reader`, `writer`, `DictReader`,
-`DictWriter`, the QUOTE_* constants, `Dialect`, `Error`, and `sniff`.
+`DictWriter`, the QUOTE_* constants, `Dialect`, `Error`, and `sniff`; and
+`plan_partitions` with its `PartitionPlan`, for reading a file in parts
+(brelt.dask builds Dask collections on them).
 """
 
 from brelt._core import (
@@ -18,6 +20,7 @@ from brelt._core import (
 from brelt._dialect import QUOTE_ALL, QUOTE_MINIMAL, QUOTE_NONE, QUOTE_NONNUMERIC, Dialect
 from brelt._dict import DictReader, DictWriter
 from brelt._error import Error
+from brelt._partitions import PartitionPlan, plan_partitions
 from brelt._reader import reader
 from brelt._sniff import sniff
 from brelt._writer import writer
@@ -28,4 +31,5 @@ __all__ = [
     "reader", "writer", "DictReader", "DictWriter",
     "QUOTE_MINIMAL", "QUOTE_ALL", "QUOTE_NONNUMERIC", "QUOTE_NONE",
     "Dialect", "Error", "sniff",
+    "plan_partitions", "PartitionPlan",
 ]

@@ -84,7 +84,8 @@ std::size_t widest_row(const ParsedTable& table) {
 
 // The named columns of the table as (name, source column) pairs, in order.
 std::vector<std::pair<std::string, std::size_t>> named_columns(const ParsedTable& table,
-                                                               const ReadRequest& request) {
+                                                               const ReadRequest& request,
+                                                               std::optional<std::size_t> widest) {
     std::vector<std::pair<std::string, std::size_t>> named;
     if (request.has_header) {
         const auto& names = table.column_names();
@@ -92,7 +93,7 @@ std::vector<std::pair<std::string, std::size_t>> named_columns(const ParsedTable
             named.emplace_back(names[c], c);
         return named;
     }
-    const std::size_t width = widest_row(table);
+    const std::size_t width = widest ? *widest : widest_row(table);
     if (!request.columns) {
         for (std::size_t c = 0; c < width; ++c)
             named.emplace_back(generated_name(c), c);
@@ -113,11 +114,14 @@ ColumnType column_type(const ParsedTable& table, const ReadRequest& request,
     return infer_column_type(table, source, kInferenceSampleRows, request.nulls);
 }
 
+}  // namespace
+
 // A name given twice keeps its first position and the last column's value, as
 // assigning the columns to a dict in order would.
-void plan_columns(PreparedRead& read, const ReadRequest& request) {
+void plan_columns(PreparedRead& read, const ReadRequest& request,
+                  std::optional<std::size_t> widest) {
     const ParsedTable& table = *read.table;
-    const auto named = named_columns(table, request);
+    const auto named = named_columns(table, request, widest);
     std::unordered_map<std::string_view, std::size_t> key_of_name;
     std::vector<std::size_t> sources;
     for (const auto& [name, source] : named) {
@@ -135,7 +139,16 @@ void plan_columns(PreparedRead& read, const ReadRequest& request) {
     }
 }
 
-}  // namespace
+TableOptions table_options(const ReadRequest& request, char delimiter) {
+    TableOptions options;
+    options.delimiter = static_cast<std::uint8_t>(delimiter);
+    options.has_header = request.has_header;
+    options.skip_rows = request.skip_rows;
+    options.max_rows = request.max_rows;
+    if (request.has_header) options.columns = request.columns;
+    options.strict = request.strict;
+    return options;
+}
 
 std::string_view delimiter_sample(std::string_view text) {
     if (text.size() <= kDelimiterSampleBytes) return text;
@@ -150,6 +163,26 @@ RemainingRecords::RemainingRecords(InputBytes input, std::string decoded)
     : input_(std::move(input)), decoded_(std::move(decoded)) {}
 
 RemainingRecords::~RemainingRecords() = default;
+
+Result<std::unique_ptr<RemainingRecords>> RemainingRecords::open(InputBytes input,
+                                                                 std::string decoded, bool in_place,
+                                                                 std::size_t text_start,
+                                                                 const TableOptions& options,
+                                                                 const TableLimits& limits) {
+    // The stream reads the text where it lies, so both move in before it
+    // opens (a string's buffer does not move).
+    auto rest = std::make_unique<RemainingRecords>(std::move(input), std::move(decoded));
+    std::span<const std::uint8_t> text =
+        in_place ? rest->input_.bytes().subspan(text_start)
+                 : std::span<const std::uint8_t>(
+                       reinterpret_cast<const std::uint8_t*>(rest->decoded_.data()),
+                       rest->decoded_.size());
+    if (in_place) rest->text_offset_ = text_start;
+    auto stream = TableStream::open(text, options, limits);
+    if (!stream.ok()) return std::move(stream).error();
+    rest->stream_ = std::move(*stream);
+    return rest;
+}
 
 Result<ParseResult> RemainingRecords::next(std::uint64_t max_records) {
     auto parsed = stream_->next(max_records);
@@ -181,31 +214,20 @@ Result<PreparedRead> prepare_read(const ReadRequest& request) {
     read.delimiter = request.delimiter  ? static_cast<char>(*request.delimiter)
                      : chosen->in_place ? detect_delimiter(delimiter_sample(chosen->text()))
                                         : detect_delimiter(chosen->text());
-    TableOptions options;
-    options.delimiter = static_cast<std::uint8_t>(read.delimiter);
-    options.has_header = request.has_header;
-    options.skip_rows = request.skip_rows;
-    options.max_rows = request.max_rows;
-    if (request.has_header) options.columns = request.columns;
-    options.strict = request.strict;
-
-    // The stream reads the text where it lies, so both move into the
-    // remaining records before it opens (a string's buffer does not move).
-    auto rest = std::make_unique<RemainingRecords>(std::move(*input), std::move(chosen->decoded));
-    const std::string_view text =
-        chosen->in_place ? chosen->in_place_text : std::string_view(rest->decoded_);
-    if (chosen->in_place) {
-        rest->text_offset_ = static_cast<std::size_t>(
-            reinterpret_cast<const std::uint8_t*>(text.data()) - rest->input_.data());
-    }
-    auto stream = TableStream::open(
-        {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, options, request.limits);
-    if (!stream.ok()) return std::move(stream).error();
-    rest->stream_ = std::move(*stream);
+    const std::size_t text_start =
+        chosen->in_place ? static_cast<std::size_t>(
+                               reinterpret_cast<const std::uint8_t*>(chosen->in_place_text.data()) -
+                               input->data())
+                         : 0;
+    auto opened =
+        RemainingRecords::open(std::move(*input), std::move(chosen->decoded), chosen->in_place,
+                               text_start, table_options(request, read.delimiter), request.limits);
+    if (!opened.ok()) return std::move(opened).error();
+    std::unique_ptr<RemainingRecords> rest = std::move(*opened);
 
     const bool in_pieces = request.piece_cells != 0 && request.has_header;
     const std::uint64_t rows =
-        in_pieces ? first_piece_rows(request.piece_cells, rest->stream_->column_count())
+        in_pieces ? first_piece_rows(request.piece_cells, rest->stream().column_count())
                   : std::numeric_limits<std::uint64_t>::max();
     auto parsed = rest->next(rows);
     if (!parsed.ok()) return std::move(parsed).error();

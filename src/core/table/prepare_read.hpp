@@ -48,6 +48,12 @@ class RemainingRecords {
   public:
     RemainingRecords(InputBytes input, std::string decoded);
     ~RemainingRecords();
+    // Opens the parse of `decoded`, or with `in_place` of input's bytes from
+    // `text_start` on; both are kept for as long as the records are read.
+    static Result<std::unique_ptr<RemainingRecords>> open(InputBytes input, std::string decoded,
+                                                          bool in_place, std::size_t text_start,
+                                                          const TableOptions& options,
+                                                          const TableLimits& limits);
     RemainingRecords(const RemainingRecords&) = delete;
     RemainingRecords& operator=(const RemainingRecords&) = delete;
 
@@ -56,9 +62,9 @@ class RemainingRecords {
     // hold their own copy of the text.
     Result<ParseResult> next(std::uint64_t max_records);
     bool finished() const { return stream_->finished(); }
+    const TableStream& stream() const { return *stream_; }
 
   private:
-    friend Result<PreparedRead> prepare_read(const ReadRequest& request);
     InputBytes input_;
     std::string decoded_;
     std::size_t text_offset_ = 0;  // where the parsed text starts in input_
@@ -85,6 +91,16 @@ struct PreparedRead {
 // "Unknown encoding: ...", "CSV parse error: ..."; ErrorKind::Memory when
 // memory runs out.
 Result<PreparedRead> prepare_read(const ReadRequest& request);
+
+// How the request's records are parsed with `delimiter`.
+TableOptions table_options(const ReadRequest& request, char delimiter);
+
+// Chooses read.keys and read.columns from read.table, the read's first
+// records. Without a header the names come from `widest`, the widest
+// record's field count in the whole input, or from read.table's own when it
+// holds the whole input (nullopt).
+void plan_columns(PreparedRead& read, const ReadRequest& request,
+                  std::optional<std::size_t> widest = std::nullopt);
 
 // The bytes of a valid UTF-8 text that the delimiter is guessed from when the
 // text is parsed in place: at most 4,096, cut back to a character boundary.

@@ -54,7 +54,7 @@ struct WordVector {
 }  // namespace
 
 const ScanKernels kScalar{&scan_unquoted_scalar, &find_byte_short, &read_simple_record<WordVector>,
-                          &read_record_batch<WordVector>};
+                          &read_record_batch<WordVector>, &count_byte<WordVector>};
 
 }  // namespace scan
 

@@ -151,10 +151,29 @@ std::size_t find_byte(const std::uint8_t* data, std::size_t size, std::uint8_t b
     return size;
 }
 
+// 64 bytes per step: one compare per register, the results gathered into
+// one bit per byte (mask64), and the set bits counted.
+template <class V>
+std::size_t count_byte(const std::uint8_t* data, std::size_t size, std::uint8_t byte) {
+    constexpr std::size_t kRegisters = 64 / V::kWidth;
+    const auto needle = V::splat(byte);
+    std::size_t count = 0;
+    std::size_t i = 0;
+    for (; i + 64 <= size; i += 64) {
+        typename V::Reg hits[kRegisters];
+        for (std::size_t k = 0; k < kRegisters; ++k)
+            hits[k] = V::equal(V::load(data + i + k * V::kWidth), needle);
+        count += static_cast<std::size_t>(std::popcount(V::mask64(hits)));
+    }
+    for (; i < size; ++i)
+        count += data[i] == byte;
+    return count;
+}
+
 template <class V>
 constexpr ScanKernels kernels_for_vector() {
     return ScanKernels{&scan_unquoted<V>, &find_byte<V>, &read_simple_record<V>,
-                       &read_record_batch<V>};
+                       &read_record_batch<V>, &count_byte<V>};
 }
 
 }  // namespace brelt::scan
