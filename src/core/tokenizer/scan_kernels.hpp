@@ -7,10 +7,13 @@
 //   Reg splat(b), load(p), load_aligned(p), equal(a, b), either(a, b)
 //   uint64_t mask(r)   bit kBitsPerByte*i + kBitsPerByte-1 set for byte i
 //   bool any(r)        whether any byte of a compare result is set
+//   Reg add_hits(acc, r)  acc plus one in each byte where compare result r is set
+//   uint64_t sum_bytes(acc)  the sum of acc's bytes
 //   uint64_t mask64(rs)  bit i set for byte i of the 64 bytes that the
 //                        64 / kWidth compare results rs cover
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -151,19 +154,28 @@ std::size_t find_byte(const std::uint8_t* data, std::size_t size, std::uint8_t b
     return size;
 }
 
-// 64 bytes per step: one compare per register, the results gathered into
-// one bit per byte (mask64), and the set bits counted.
+// Each compare result adds one to a per-byte counter where it matched
+// (add_hits); the counters are summed (sum_bytes) before any can pass 255.
 template <class V>
 std::size_t count_byte(const std::uint8_t* data, std::size_t size, std::uint8_t byte) {
-    constexpr std::size_t kRegisters = 64 / V::kWidth;
+    constexpr std::size_t kRegisters = 4;  // independent counters, for throughput
+    constexpr std::size_t kStep = kRegisters * V::kWidth;
     const auto needle = V::splat(byte);
     std::size_t count = 0;
     std::size_t i = 0;
-    for (; i + 64 <= size; i += 64) {
-        typename V::Reg hits[kRegisters];
-        for (std::size_t k = 0; k < kRegisters; ++k)
-            hits[k] = V::equal(V::load(data + i + k * V::kWidth), needle);
-        count += static_cast<std::size_t>(std::popcount(V::mask64(hits)));
+    while (i + kStep <= size) {
+        typename V::Reg counters[kRegisters];
+        for (auto& counter : counters)
+            counter = V::splat(0);
+        const std::size_t rounds = std::min<std::size_t>(255, (size - i) / kStep);
+        for (std::size_t round = 0; round < rounds; ++round, i += kStep) {
+            for (std::size_t k = 0; k < kRegisters; ++k) {
+                counters[k] =
+                    V::add_hits(counters[k], V::equal(V::load(data + i + k * V::kWidth), needle));
+            }
+        }
+        for (const auto& counter : counters)
+            count += V::sum_bytes(counter);
     }
     for (; i < size; ++i)
         count += data[i] == byte;
