@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (k > 0) {
             // Names do not change the rows; a failed first piece has none.
             std::vector<std::string> names;
-            if (first_rows) names = (*first_rows)->table->column_names();
+            if (first_rows) names = first_rows->table->column_names();
             piece.mid_file = brelt::TableOptions::MidFileColumns{
                 {(*first)->first_record_fields(), starts[k]}, names, (*first)->selection()};
         }

@@ -151,16 +151,18 @@ def test_strict_errors_name_the_byte_in_the_whole_file(tmp_path):
     assert len(plan.read(0)) > 0
 
 
-def test_column_types_are_fixed_by_the_first_records_for_every_partition(tmp_path):
-    path = write(tmp_path, "a,b\n" + "1,x\n" * 2000 + "oops,y\n")
-    plan = brelt.plan_partitions(path, partitions=4)
-    assert plan.columns == {"a": "int", "b": "str"}
+@pytest.mark.parametrize("filler", [b"x", b"\xe9"])  # UTF-8 in place, or windows-1252
+def test_column_types_are_fixed_by_the_first_records_for_every_partition(tmp_path, filler):
+    # Rows long enough that the first 1,000 records lie past the first MiB.
+    path = write(tmp_path, b"a,b\n" + b"1,%s\n" % (filler * 1500) * 2000 + b"oops,y\n")
+    plan = brelt.plan_partitions(path, partitions=7)
+    assert len(plan) == 7 and plan.columns == {"a": "int", "b": "str"}
     assert plan.read(-1)[-1] == {"a": "oops", "b": "y"}
     assert read_all(plan) == brelt.read_csv(path)
 
 
 def test_many_tiny_files(tmp_path):
-    for k in range(2000):
+    for k in range(300):
         path = write(tmp_path, f'a,b\n{k},"x\n"\n{k},y\n', name=f"{k}.csv")
         plan = brelt.plan_partitions(path, partition_bytes=4)
         assert len(plan) == 3 and read_all(plan) == [{"a": k, "b": "x"}, {"a": k, "b": "y"}]
