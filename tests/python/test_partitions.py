@@ -1,6 +1,7 @@
 """Partition plans: the partitions of any file, read one by one, give exactly
 what read_csv gives for the whole file."""
 
+import gzip
 import math
 import os
 import pickle
@@ -127,10 +128,13 @@ def test_files_smaller_than_a_partition_empty_or_header_only(tmp_path, contents)
 
 
 @pytest.mark.parametrize("encoding, bom", [("utf-16le", b""), (None, b"\xff\xfe"),
-                                           ("iso-2022-jp", b"")])
-def test_encodings_that_cannot_be_entered_midway_are_one_partition(tmp_path, encoding, bom):
+                                           ("iso-2022-jp", b""), (None, b"gzip")])
+def test_what_cannot_be_entered_midway_is_one_partition(tmp_path, encoding, bom):
     text = "a,b\n" + "1,\"x\ny\"\n" * 5000
-    data = bom + text.encode("utf-16le" if bom or encoding == "utf-16le" else "iso2022_jp")
+    if bom == b"gzip":
+        data = gzip.compress(text.encode())
+    else:
+        data = bom + text.encode("utf-16le" if bom or encoding == "utf-16le" else "iso2022_jp")
     path = write(tmp_path, data)
     plan = brelt.plan_partitions(path, partitions=5, encoding=encoding)
     assert len(plan) == 1

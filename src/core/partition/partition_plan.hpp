@@ -23,7 +23,8 @@ namespace brelt {
 enum class PartitionTextForm : std::uint8_t {
     // One partition, the file read exactly as a plain read reads it: the
     // form for UTF-16, ISO-2022-JP and "replacement", whose bytes cannot be
-    // entered at an LF, and for reads limited by max_rows.
+    // entered at an LF, for compressed files, and for reads limited by
+    // max_rows.
     WholeFile = 0,
     // UTF-8 with malformed bytes replaced; a valid range is read in place.
     // The first partition drops a leading byte-order mark.

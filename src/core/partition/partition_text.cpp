@@ -24,12 +24,21 @@ bool splits_at_line_feeds(Encoding encoding) {
            encoding != Encoding::Iso2022Jp && encoding != Encoding::Replacement;
 }
 
+// A compressed stream cannot be entered midway. Until the input layer
+// decompresses, this is the one place that knows the formats' magic bytes.
+bool compressed(std::span<const std::uint8_t> bytes) {
+    return starts_with(bytes, {0x1F, 0x8B}) || starts_with(bytes, {0x28, 0xB5, 0x2F, 0xFD}) ||
+           starts_with(bytes, {'B', 'Z', 'h'}) ||
+           starts_with(bytes, {0xFD, '7', 'z', 'X', 'Z', 0x00});
+}
+
 }  // namespace
 
 Result<TextChoice> choose_text_form(std::span<const std::uint8_t> file_start,
                                     const std::optional<std::string>& label) {
     TextChoice choice;
-    if (starts_with(file_start, {0xFF, 0xFE}) || starts_with(file_start, {0xFE, 0xFF})) {
+    if (starts_with(file_start, {0xFF, 0xFE}) || starts_with(file_start, {0xFE, 0xFF}) ||
+        compressed(file_start)) {
         choice.form = PartitionTextForm::WholeFile;
         return choice;
     }
