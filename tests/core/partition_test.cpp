@@ -82,7 +82,7 @@ TEST(QuoteParity, UnlessTheDelimiterIsTheQuoteEveryLineFeedEndsARecord) {
 
 TEST(QuoteParity, FindsWhetherTheWholeInputIsUtf8WhateverTheChunks) {
     for (const std::string& input : {std::string("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z"),
-                                    std::string("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98z")}) {
+                                     std::string("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98z")}) {
         const std::span<const std::uint8_t> bytes(
             reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
         const bool valid = input.size() == 11;
