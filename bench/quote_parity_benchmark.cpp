@@ -1,6 +1,6 @@
 // The quote-parity pass of a partition plan: the counting kernel on one core
 // per instruction set, and the whole pass (every chunk counted on the worker
-// pool, with and without the UTF-8 check) on 64 MB of quoted CSV in memory.
+// pool) on 64 MB of quoted CSV in memory.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -37,9 +37,8 @@ void BM_CountQuotes(benchmark::State& state, Isa isa) {
 
 void BM_QuoteParityPass(benchmark::State& state) {
     const auto bytes = sample_bytes();
-    const bool check_utf8 = state.range(0) != 0;
     for (auto _ : state) {
-        const QuoteParity parity(bytes, true, check_utf8);
+        const QuoteParity parity(bytes, true);
         benchmark::DoNotOptimize(parity.record_start_at_or_after(bytes.size() / 2));
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
@@ -49,7 +48,7 @@ BENCHMARK_CAPTURE(BM_CountQuotes, scalar, Isa::Scalar);
 BENCHMARK_CAPTURE(BM_CountQuotes, sse2, Isa::Sse2);
 BENCHMARK_CAPTURE(BM_CountQuotes, avx2, Isa::Avx2);
 BENCHMARK_CAPTURE(BM_CountQuotes, neon, Isa::Neon);
-BENCHMARK(BM_QuoteParityPass)->Arg(0)->Arg(1)->UseRealTime();
+BENCHMARK(BM_QuoteParityPass)->UseRealTime();
 
 }  // namespace
 }  // namespace brelt

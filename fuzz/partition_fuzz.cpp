@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!skipping || !(*skipping)->next(options.skip_rows)) std::abort();
     const std::uint64_t data_start = (*skipping)->byte_position();
 
-    const brelt::QuoteParity parity(text, options.delimiter != '"', false, brelt::active_isa(),
+    const brelt::QuoteParity parity(text, options.delimiter != '"', brelt::active_isa(),
                                     1 + data[1] % 13);
     std::vector<std::uint64_t> starts{0};
     const std::uint64_t step = 1 + (data[1] >> 4);

@@ -55,9 +55,9 @@ PyObject* describe(const PartitionPlan& plan) {
         PyList_SET_ITEM(starts.get(), static_cast<Py_ssize_t>(k), start);
     }
     std::vector<std::string> types;
-    for (const ColumnPlan& column : plan.columns)
+    for (const ColumnPlan& column : plan.request.plan->columns)
         types.emplace_back(type_name(column.type));
-    OwnedRef keys = OwnedRef::steal(string_list(plan.keys));
+    OwnedRef keys = OwnedRef::steal(string_list(plan.request.plan->keys));
     OwnedRef type_names = OwnedRef::steal(string_list(types));
     if (!keys || !type_names) return nullptr;
     return Py_BuildValue("(y#OKOO)", encoded.data(), static_cast<Py_ssize_t>(encoded.size()),

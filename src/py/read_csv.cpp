@@ -26,7 +26,7 @@ PyObject* read_csv(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject*
         Result<PreparedRead> prepared = without_gil([&] { return prepare_read(options.request); });
         if (!prepared.ok()) return raise_read_error(std::move(prepared).error());
         if (options.threads && *options.threads != 0) request_pool_size(*options.threads);
-        return typed_rows(*prepared, options.request.nulls);
+        return typed_rows(*prepared);
     });
 }
 

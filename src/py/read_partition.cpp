@@ -42,11 +42,11 @@ PyObject* read_partition(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
             return raise(Error(ErrorKind::Index, "partition index out of range"));
         }
         if (threads && *threads != 0) request_pool_size(*threads);
-        Result<PreparedRead> read = without_gil([&] {
-            return open_partition(*plan, static_cast<std::size_t>(*index), kCellsPerBlock);
-        });
+        const ReadRequest request =
+            partition_request(*plan, static_cast<std::size_t>(*index), kCellsPerBlock);
+        Result<PreparedRead> read = without_gil([&] { return prepare_read(request); });
         if (!read.ok()) return raise_read_error(std::move(read).error());
-        return typed_rows(*read, plan->request.nulls);
+        return typed_rows(*read);
     });
 }
 

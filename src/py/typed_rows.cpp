@@ -65,14 +65,15 @@ PyObject* memory_error(const char* message) {
 
 // The dicts of every row, built block by block while the next block is
 // parsed and typed on the pool.
-PyObject* build_rows(PreparedRead& read, const DictShape& shape, const NullValues& nulls) {
-    const std::size_t width = read.columns.size();
+PyObject* build_rows(PreparedRead& read, const DictShape& shape) {
+    const std::size_t width = read.plan.columns.size();
     OwnedRef list = OwnedRef::steal(PyList_New(0));
     if (!list) return memory_error("list alloc failed");
     // A small file's blocks are typed on the calling thread.
     const bool parallel =
         read.rest != nullptr || converts_in_parallel(read.table->row_count(), width);
-    TypedBlocks blocks(read.table, read.rest.get(), read.columns, nulls, kCellsPerBlock, parallel);
+    TypedBlocks blocks(read.table, read.rest.get(), read.plan.columns, read.plan.nulls,
+                       kCellsPerBlock, parallel);
     const HashSeed seed = HashSeed::random();
     std::deque<StrObjectCache> strings;  // caches do not move
     for (std::size_t k = 0; k < width; ++k)
@@ -89,8 +90,9 @@ PyObject* build_rows(PreparedRead& read, const DictShape& shape, const NullValue
             OwnedRef dict = OwnedRef::steal(PyDict_Copy(shape.template_dict.get()));
             if (!dict) return memory_error("dict alloc failed");
             for (std::size_t k = 0; k < width; ++k) {
-                OwnedRef value = OwnedRef::steal(value_of(block.cells[k * block.rows + r], table,
-                                                          row, read.columns[k].source, strings[k]));
+                OwnedRef value =
+                    OwnedRef::steal(value_of(block.cells[k * block.rows + r], table, row,
+                                             read.plan.columns[k].source, strings[k]));
                 if (!value) return memory_error("value alloc failed");
                 if (PyDict_SetItem(dict.get(), shape.keys[k].get(), value.get()) < 0) {
                     return memory_error("dict alloc failed");
@@ -109,13 +111,13 @@ PyObject* raise_read_error(Error error) {
     return raise(error);
 }
 
-PyObject* typed_rows(PreparedRead& read, const NullValues& nulls) {
+PyObject* typed_rows(PreparedRead& read) {
     if (read.table->row_count() == 0 && read.rest == nullptr) return PyList_New(0);
     DictShape shape;
-    if (!make_shape(read.keys, shape)) return nullptr;
+    if (!make_shape(read.plan.keys, shape)) return nullptr;
     // Dicts of plain values cannot form cycles; see CollectorPause.
     CollectorPause paused;
-    return build_rows(read, shape, nulls);
+    return build_rows(read, shape);
 }
 
 }  // namespace brelt::py

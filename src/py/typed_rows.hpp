@@ -8,7 +8,6 @@
 #include "common/result.hpp"
 #include "support/python.hpp"
 #include "table/prepare_read.hpp"
-#include "types/null_values.hpp"
 
 namespace brelt::py {
 
@@ -16,9 +15,10 @@ namespace brelt::py {
 // memory beside the result stays small whatever the file size.
 inline constexpr std::size_t kCellsPerBlock = 1 << 18;
 
-// The rows of `read` as a new list of dicts, or nullptr with the exception
-// set (an error met parsing the rest of the input is a ValueError).
-PyObject* typed_rows(PreparedRead& read, const NullValues& nulls);
+// The rows of `read` as a new list of dicts, typed by its plan, or nullptr
+// with the exception set (an error met parsing the rest of the input is a
+// ValueError).
+PyObject* typed_rows(PreparedRead& read);
 
 // A read's error as the exception a typed read raises: MemoryError when
 // memory ran out, ValueError for everything else.

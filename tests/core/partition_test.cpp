@@ -63,7 +63,7 @@ TEST(QuoteParity, RecordStartsMatchAPlainWalk) {
         }
         const std::size_t chunk = 1 + rng() % 70;
         for (const Isa isa : supported_isas()) {
-            const QuoteParity parity(bytes, true, false, isa, chunk);
+            const QuoteParity parity(bytes, true, isa, chunk);
             for (std::size_t offset = 0; offset <= input.size(); ++offset) {
                 ASSERT_EQ(parity.inside_quotes(offset), inside[offset]) << offset;
                 ASSERT_EQ(parity.record_start_at_or_after(offset), next_start[offset]) << offset;
@@ -76,21 +76,8 @@ TEST(QuoteParity, UnlessTheDelimiterIsTheQuoteEveryLineFeedEndsARecord) {
     const std::string input = "\"a\nb\"\nc\n";
     const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(input.data()),
                                               input.size());
-    EXPECT_EQ(QuoteParity(bytes, true, false).record_start_at_or_after(1), 6u);
-    EXPECT_EQ(QuoteParity(bytes, false, false).record_start_at_or_after(1), 3u);
-}
-
-TEST(QuoteParity, FindsWhetherTheWholeInputIsUtf8WhateverTheChunks) {
-    for (const std::string& input : {std::string("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z"),
-                                     std::string("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98z")}) {
-        const std::span<const std::uint8_t> bytes(
-            reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
-        const bool valid = input.size() == 11;
-        for (std::size_t chunk = 1; chunk <= input.size(); ++chunk) {
-            EXPECT_EQ(QuoteParity(bytes, true, true, active_isa(), chunk).valid_utf8(), valid)
-                << chunk;
-        }
-    }
+    EXPECT_EQ(QuoteParity(bytes, true).record_start_at_or_after(1), 6u);
+    EXPECT_EQ(QuoteParity(bytes, false).record_start_at_or_after(1), 3u);
 }
 
 }  // namespace

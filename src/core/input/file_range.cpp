@@ -1,6 +1,7 @@
 #include "input/file_range.hpp"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -83,6 +84,15 @@ Result<InputBytes> load_file_range(const std::string& path, std::uint64_t offset
     if (!(*identity == expected)) return file_changed_error(path, expected, *identity);
     if (offset > expected.size || size > expected.size - offset) {
         return Error(ErrorKind::Value, "a partition lies outside its file");
+    }
+    // A whole large file is mapped, as load_input_file maps it: a read that
+    // stops early (max_rows) touches only the pages it needs.
+    if (offset == 0 && size == expected.size && size >= kMapThreshold) {
+        void* address =
+            ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_SHARED, file.get(), 0);
+        if (address == MAP_FAILED) return os_error(errno);
+        return InputBytes::from_mapping(static_cast<const std::uint8_t*>(address),
+                                        static_cast<std::size_t>(size));
     }
     std::vector<std::uint8_t> buffer(static_cast<std::size_t>(size));
     std::size_t filled = 0;

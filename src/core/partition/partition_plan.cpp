@@ -5,12 +5,12 @@
 #include <new>
 
 #include "input/sniff.hpp"
+#include "input/text_encoding.hpp"
 #include "parallel/worker_pool.hpp"
-#include "partition/partition_text.hpp"
 #include "partition/quote_parity.hpp"
 #include "table/parse_table.hpp"
 #include "tokenizer/tokenizer_bytes.hpp"
-#include "types/convert.hpp"
+#include "types/infer.hpp"
 
 namespace brelt {
 
@@ -21,9 +21,37 @@ using tokenizer_bytes::kLineFeed;
 // The first records are looked for in a prefix of the file that starts at
 // this size and doubles until it holds them.
 constexpr std::uint64_t kFirstPrefixBytes = 1 << 20;
+// A file planned as one partition has only its first piece parsed (about
+// this many cells, and at least the records inference reads).
+constexpr std::size_t kPlanningPieceCells = 1 << 18;
 
 Error changed_while_planned(const std::string& path) {
     return Error(ErrorKind::Value, path + " changed while it was being partitioned");
+}
+
+// The text of a range of the file that begins at a record start: its bytes
+// (after the mark, at the file's start) where they lie, or decoded.
+struct RangeText {
+    std::size_t mark_size = 0;
+    bool in_place = true;
+    std::string decoded;
+
+    std::span<const std::uint8_t> text(std::span<const std::uint8_t> range) const {
+        if (in_place) return range.subspan(mark_size);
+        return {reinterpret_cast<const std::uint8_t*>(decoded.data()), decoded.size()};
+    }
+};
+
+Result<RangeText> range_text(std::span<const std::uint8_t> range, bool first,
+                             const TextEncoding& encoding) {
+    RangeText text;
+    text.mark_size = first ? std::min(encoding.mark_size, range.size()) : 0;
+    text.in_place = encoding.in_place;
+    if (!text.in_place) {
+        auto decoded = decode_text(range.subspan(text.mark_size), encoding, text.decoded);
+        if (!decoded.ok()) return std::move(decoded).error();
+    }
+    return text;
 }
 
 // Where a text position that follows a record's LF (or ends the text) lies
@@ -31,7 +59,7 @@ Error changed_while_planned(const std::string& path) {
 std::uint64_t raw_offset(const RangeText& text, std::span<const std::uint8_t> text_bytes,
                          std::size_t position, std::span<const std::uint8_t> raw,
                          const ScanKernels& kernels) {
-    if (text.in_place) return text.text_start + position;
+    if (text.in_place) return text.mark_size + position;
     if (position >= text_bytes.size()) return raw.size();
     std::size_t line_feeds = kernels.count_byte(text_bytes.data(), position, kLineFeed);
     std::size_t at = 0;
@@ -39,6 +67,25 @@ std::uint64_t raw_offset(const RangeText& text, std::span<const std::uint8_t> te
         at += kernels.find_byte(raw.data() + at, raw.size() - at, kLineFeed) + 1;
     }
     return at;
+}
+
+// UTF-16's units hold 0x0A and 0x22 bytes, ISO-2022-JP's state runs across
+// lines, and "replacement" makes one character of the whole input.
+bool splits_at_line_feeds(Encoding encoding) {
+    return encoding != Encoding::Utf16LE && encoding != Encoding::Utf16BE &&
+           encoding != Encoding::Iso2022Jp && encoding != Encoding::Replacement;
+}
+
+bool starts_with(std::span<const std::uint8_t> bytes, std::initializer_list<std::uint8_t> magic) {
+    return bytes.size() >= magic.size() && std::equal(magic.begin(), magic.end(), bytes.begin());
+}
+
+// A compressed stream cannot be entered midway. Until the input layer
+// decompresses, this is the one place that knows the formats' magic bytes.
+bool compressed(std::span<const std::uint8_t> bytes) {
+    return starts_with(bytes, {0x1F, 0x8B}) || starts_with(bytes, {0x28, 0xB5, 0x2F, 0xFD}) ||
+           starts_with(bytes, {'B', 'Z', 'h'}) ||
+           starts_with(bytes, {0xFD, '7', 'z', 'X', 'Z', 0x00});
 }
 
 // What the file's first records fix for every partition.
@@ -54,14 +101,14 @@ struct FirstRecords {
 // from a prefix cut at a record start, growing it until they are all in it.
 Result<FirstRecords> read_first_records(const ReadRequest& request,
                                         std::span<const std::uint8_t> bytes,
-                                        const QuoteParity& parity, const TextChoice& choice,
-                                        bool whole_in_place, const ScanKernels& kernels) {
+                                        const QuoteParity& parity, const TextEncoding& encoding,
+                                        const ScanKernels& kernels) {
     FirstRecords first;
     for (std::uint64_t wanted = kFirstPrefixBytes;; wanted *= 2) {
         const std::uint64_t end = parity.record_start_at_or_after(wanted);
         const bool whole = end == bytes.size();
         const auto prefix = bytes.first(static_cast<std::size_t>(end));
-        auto text = range_text(prefix, true, choice.form, choice.encoding);
+        auto text = range_text(prefix, true, encoding);
         if (!text.ok()) return std::move(text).error();
         const std::span<const std::uint8_t> text_bytes = text->text(prefix);
         const std::string_view as_chars(reinterpret_cast<const char*>(text_bytes.data()),
@@ -70,7 +117,7 @@ Result<FirstRecords> read_first_records(const ReadRequest& request,
         // place, and otherwise from the first lines of the decoded text.
         if (request.delimiter) {
             first.delimiter = static_cast<char>(*request.delimiter);
-        } else if (whole_in_place) {
+        } else if (encoding.in_place) {
             first.delimiter = detect_delimiter(delimiter_sample(as_chars));
         } else {
             if (!whole && kernels.count_byte(text_bytes.data(), text_bytes.size(), kLineFeed) <
@@ -111,13 +158,10 @@ Result<std::size_t> widest_record(const PartitionPlan& plan, std::span<const std
     const std::uint64_t start = plan.starts[k];
     const auto range = bytes.subspan(static_cast<std::size_t>(start),
                                      static_cast<std::size_t>(plan.partition_end(k) - start));
-    auto text = range_text(range, k == 0, plan.text_form, plan.encoding);
+    auto text = range_text(range, k == 0, plan.request.plan->text);
     if (!text.ok()) return std::move(text).error();
-    TableOptions options = table_options(plan.request, static_cast<char>(*plan.request.delimiter));
-    if (k > 0) {
-        options.mid_file = TableOptions::MidFileColumns{
-            {plan.first_record_fields, start}, plan.column_names, plan.selection};
-    }
+    const TableOptions options =
+        table_options(partition_request(plan, k, 0), plan.request.plan->delimiter);
     auto parsed = parse_table(text->text(range), options, plan.request.limits);
     if (!parsed.ok()) return std::move(parsed).error();
     std::size_t widest = 0;
@@ -166,15 +210,14 @@ std::vector<std::uint64_t> target_offsets(std::uint64_t size, PartitionTarget ta
     return offsets;
 }
 
-// One partition read as a plain read reads the file.
+// One partition, planned as a plain read plans the file.
 Result<PartitionPlan> whole_file_plan(PartitionPlan plan) {
-    plan.text_form = PartitionTextForm::WholeFile;
     plan.starts = {0};
-    auto read = prepare_read(plan.request);
+    ReadRequest request = plan.request;
+    request.piece_cells = kPlanningPieceCells;
+    auto read = prepare_read(request);
     if (!read.ok()) return std::move(read).error();
-    plan.request.delimiter = static_cast<std::uint8_t>(read->delimiter);
-    plan.keys = std::move(read->keys);
-    plan.columns = std::move(read->columns);
+    plan.request.plan = std::move(read->plan);
     plan.request.schema.reset();
     return plan;
 }
@@ -185,6 +228,8 @@ Result<PartitionPlan> plan_in_place(const ReadRequest& request,
     PartitionPlan plan;
     plan.request = request;
     plan.request.piece_cells = 0;
+    plan.request.plan.reset();
+    plan.request.part.reset();
     plan.null_values = std::move(null_values);
     auto identity = identify_file(request.path);
     if (!identity.ok()) return std::move(identity).error();
@@ -194,24 +239,24 @@ Result<PartitionPlan> plan_in_place(const ReadRequest& request,
     if (input->size() != plan.identity.size) return changed_while_planned(request.path);
     const std::span<const std::uint8_t> bytes = input->bytes();
 
-    auto choice = choose_text_form(bytes, request.encoding);
-    if (!choice.ok()) return std::move(choice).error();
+    std::optional<std::string_view> label;
+    if (request.encoding) label = *request.encoding;
+    auto encoding = choose_text_encoding(bytes, label);
+    if (!encoding.ok()) return std::move(encoding).error();
     const std::vector<std::uint64_t> targets = target_offsets(bytes.size(), target);
-    // Reading stops after max_rows records, wherever they end: one partition.
-    if (choice->form == PartitionTextForm::WholeFile || request.max_rows || targets.empty()) {
+    if (!splits_at_line_feeds(encoding->encoding) || compressed(bytes) || request.max_rows ||
+        targets.empty()) {
         return whole_file_plan(std::move(plan));
     }
     const ScanKernels& kernels = scan_kernels_for(active_isa());
     const bool quotes_count = !(request.delimiter && *request.delimiter == '"');
-    const QuoteParity parity(bytes, quotes_count, !request.encoding);
-    settle_text_choice(*choice, parity.valid_utf8());
-    plan.text_form = choice->form;
-    plan.encoding = choice->encoding;
-    const bool whole_in_place = !request.encoding && parity.valid_utf8();
+    const QuoteParity parity(bytes, quotes_count);
 
-    auto first = read_first_records(request, bytes, parity, *choice, whole_in_place, kernels);
+    auto first = read_first_records(request, bytes, parity, *encoding, kernels);
     if (!first.ok()) return std::move(first).error();
-    plan.request.delimiter = static_cast<std::uint8_t>(first->delimiter);
+    ReadPlan& read_plan = plan.request.plan.emplace();
+    read_plan.text = *encoding;
+    read_plan.delimiter = first->delimiter;
     plan.first_record_fields = first->first_record_fields;
     plan.column_names = first->table->column_names();
     plan.selection = first->selection;
@@ -233,11 +278,7 @@ Result<PartitionPlan> plan_in_place(const ReadRequest& request,
         if (!found.ok()) return std::move(found).error();
         widest = *found;
     }
-    PreparedRead columns;
-    columns.table = first->table;
-    plan_columns(columns, request, widest);
-    plan.keys = std::move(columns.keys);
-    plan.columns = std::move(columns.columns);
+    plan_columns(*first->table, request, read_plan, widest);
     plan.request.schema.reset();
     return plan;
 }
@@ -254,58 +295,15 @@ Result<PartitionPlan> plan_partitions(const ReadRequest& request,
     }
 }
 
-Result<PreparedRead> open_partition(const PartitionPlan& plan, std::size_t k,
-                                    std::size_t piece_cells) {
-    if (k >= plan.partition_count()) {
-        return Error(ErrorKind::Index, "partition " + std::to_string(k) + " of a plan of " +
-                                           std::to_string(plan.partition_count()));
-    }
-    PreparedRead read;
-    try {
-        if (plan.text_form == PartitionTextForm::WholeFile) {
-            auto identity = identify_file(plan.request.path);
-            if (!identity.ok()) return std::move(identity).error();
-            if (!(*identity == plan.identity)) {
-                return file_changed_error(plan.request.path, plan.identity, *identity);
-            }
-            ReadRequest request = plan.request;
-            request.piece_cells = piece_cells;
-            auto whole = prepare_read(request);
-            if (!whole.ok()) return std::move(whole).error();
-            read = std::move(*whole);
-        } else {
-            const std::uint64_t start = plan.starts[k];
-            auto input = load_file_range(plan.request.path, start, plan.partition_end(k) - start,
-                                         plan.identity);
-            if (!input.ok()) return std::move(input).error();
-            auto text = range_text(input->bytes(), k == 0, plan.text_form, plan.encoding);
-            if (!text.ok()) return std::move(text).error();
-            TableOptions options =
-                table_options(plan.request, static_cast<char>(*plan.request.delimiter));
-            if (k > 0) {
-                options.mid_file = TableOptions::MidFileColumns{
-                    {plan.first_record_fields, start}, plan.column_names, plan.selection};
-            }
-            if (!text->in_place) *input = InputBytes();  // the decoded copy is all we need
-            auto rest =
-                RemainingRecords::open(std::move(*input), std::move(text->decoded), text->in_place,
-                                       text->text_start, options, plan.request.limits);
-            if (!rest.ok()) return std::move(rest).error();
-            const std::uint64_t rows = std::max<std::uint64_t>(
-                1, piece_cells / std::max<std::size_t>(plan.keys.size(), 1));
-            auto parsed =
-                (*rest)->next(piece_cells == 0 ? std::numeric_limits<std::uint64_t>::max() : rows);
-            if (!parsed.ok()) return std::move(parsed).error();
-            read.table = std::move(parsed->table);
-            if (!(*rest)->finished()) read.rest = std::move(*rest);
-            read.delimiter = static_cast<char>(*plan.request.delimiter);
-        }
-        read.keys = plan.keys;
-        read.columns = plan.columns;
-        return read;
-    } catch (const std::bad_alloc&) {
-        return Error(ErrorKind::Memory, "alloc");
-    }
+ReadRequest partition_request(const PartitionPlan& plan, std::size_t k, std::size_t piece_cells) {
+    ReadRequest request = plan.request;
+    request.piece_cells = piece_cells;
+    const std::uint64_t start = plan.starts[k];
+    request.part = FilePart{start,
+                            plan.partition_end(k) - start,
+                            plan.identity,
+                            {{plan.first_record_fields, start}, plan.column_names, plan.selection}};
+    return request;
 }
 
 }  // namespace brelt

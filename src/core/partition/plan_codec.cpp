@@ -105,10 +105,10 @@ Error not_a_plan(const char* why) {
 
 std::string encode_plan(const PartitionPlan& plan) {
     const ReadRequest& request = plan.request;
+    const ReadPlan& read_plan = *request.plan;
     Writer out;
     out.text(kMagic);
     out.text(request.path);
-    out.u8(request.delimiter.value_or(','));
     out.u8(request.has_header);
     out.u64(request.skip_rows);
     out.u8(request.max_rows.has_value());
@@ -118,23 +118,26 @@ std::string encode_plan(const PartitionPlan& plan) {
     out.u8(request.encoding.has_value());
     out.text(request.encoding.value_or(""));
     out.u8(request.strict);
+    out.u8(static_cast<std::uint8_t>(read_plan.text.encoding));
+    out.u64(read_plan.text.mark_size);
+    out.u8(read_plan.text.strict);
+    out.u8(read_plan.text.in_place);
+    out.u8(static_cast<std::uint8_t>(read_plan.delimiter));
+    out.texts(read_plan.keys);
+    for (const ColumnPlan& column : read_plan.columns) {
+        out.u64(column.source);
+        out.u8(static_cast<std::uint8_t>(column.type));
+    }
     out.u64(plan.identity.size);
     out.u64(static_cast<std::uint64_t>(plan.identity.modified_ns));
     out.u64(plan.starts.size());
     for (const std::uint64_t start : plan.starts)
         out.u64(start);
-    out.u8(static_cast<std::uint8_t>(plan.text_form));
-    out.u8(static_cast<std::uint8_t>(plan.encoding));
     out.u64(plan.first_record_fields);
     out.texts(plan.column_names);
     out.u64(plan.selection.size());
     for (const std::size_t index : plan.selection)
         out.u64(index);
-    out.texts(plan.keys);
-    for (const ColumnPlan& column : plan.columns) {
-        out.u64(column.source);
-        out.u8(static_cast<std::uint8_t>(column.type));
-    }
     return out.take();
 }
 
@@ -145,7 +148,6 @@ Result<PartitionPlan> decode_plan(std::string_view bytes) {
         PartitionPlan plan;
         ReadRequest& request = plan.request;
         request.path = in.text();
-        request.delimiter = in.u8();
         request.has_header = in.flag();
         request.skip_rows = in.u64();
         const bool limited = in.flag();
@@ -158,34 +160,38 @@ Result<PartitionPlan> decode_plan(std::string_view bytes) {
         std::string label = in.text();
         if (labelled) request.encoding = std::move(label);
         request.strict = in.flag();
-        plan.identity.size = in.u64();
-        plan.identity.modified_ns = static_cast<std::int64_t>(in.u64());
-        plan.starts.resize(in.count(8));
-        for (auto& start : plan.starts)
-            start = in.u64();
-        const std::uint8_t form = in.u8();
+        ReadPlan& read_plan = request.plan.emplace();
         const std::uint8_t encoding = in.u8();
-        plan.first_record_fields = static_cast<std::size_t>(in.u64());
-        plan.column_names = in.texts();
-        plan.selection.resize(in.count(8));
-        for (auto& index : plan.selection)
-            index = static_cast<std::size_t>(in.u64());
-        plan.keys = in.texts();
-        plan.columns.resize(plan.keys.size());
-        for (ColumnPlan& column : plan.columns) {
+        read_plan.text.mark_size = static_cast<std::size_t>(in.u64());
+        read_plan.text.strict = in.flag();
+        read_plan.text.in_place = in.flag();
+        read_plan.delimiter = static_cast<char>(in.u8());
+        request.delimiter = static_cast<std::uint8_t>(read_plan.delimiter);
+        read_plan.keys = in.texts();
+        read_plan.columns.resize(read_plan.keys.size());
+        for (ColumnPlan& column : read_plan.columns) {
             column.source = static_cast<std::size_t>(in.u64());
             const std::uint8_t type = in.u8();
             if (type > static_cast<std::uint8_t>(ColumnType::Str)) in.fail();
             column.type = static_cast<ColumnType>(type);
         }
+        read_plan.nulls = request.nulls;
+        plan.identity.size = in.u64();
+        plan.identity.modified_ns = static_cast<std::int64_t>(in.u64());
+        plan.starts.resize(in.count(8));
+        for (auto& start : plan.starts)
+            start = in.u64();
+        plan.first_record_fields = static_cast<std::size_t>(in.u64());
+        plan.column_names = in.texts();
+        plan.selection.resize(in.count(8));
+        for (auto& index : plan.selection)
+            index = static_cast<std::size_t>(in.u64());
         if (in.failed() || !in.at_end()) return not_a_plan("damaged");
 
-        if (form > static_cast<std::uint8_t>(PartitionTextForm::Decoded) ||
-            encoding >= kEncodingCount) {
-            return not_a_plan("unknown text form");
+        if (encoding >= kEncodingCount || read_plan.text.mark_size > 3) {
+            return not_a_plan("unknown text encoding");
         }
-        plan.text_form = static_cast<PartitionTextForm>(form);
-        plan.encoding = static_cast<Encoding>(encoding);
+        read_plan.text.encoding = static_cast<Encoding>(encoding);
         if (plan.starts.empty() || plan.starts.front() != 0) return not_a_plan("bad partitions");
         for (std::size_t k = 1; k < plan.starts.size(); ++k) {
             if (plan.starts[k] <= plan.starts[k - 1] || plan.starts[k] >= plan.identity.size) {
@@ -194,7 +200,7 @@ Result<PartitionPlan> decode_plan(std::string_view bytes) {
         }
         // Positions a table row can address (16-bit field counts).
         constexpr std::size_t kMaxColumn = std::numeric_limits<std::uint16_t>::max();
-        for (const ColumnPlan& column : plan.columns) {
+        for (const ColumnPlan& column : read_plan.columns) {
             if (column.source > kMaxColumn) return not_a_plan("bad column");
         }
         for (const std::size_t index : plan.selection) {

@@ -1,9 +1,7 @@
 #include "partition/quote_parity.hpp"
 
 #include <algorithm>
-#include <atomic>
 
-#include "input/utf8_validate.hpp"
 #include "parallel/worker_pool.hpp"
 #include "tokenizer/tokenizer_bytes.hpp"
 
@@ -13,45 +11,23 @@ namespace {
 
 constexpr std::uint8_t kQuote = '"';
 
-// A chunk's UTF-8 check must not begin inside a character: its start moves
-// back over up to three continuation bytes (10xxxxxx). A fourth in a row is
-// invalid wherever the cut lies, so the chunks are all valid exactly when
-// the whole is.
-std::size_t character_start(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    for (int back = 0;
-         back < 3 && offset > 0 && offset < bytes.size() && (bytes[offset] & 0xC0) == 0x80;
-         ++back) {
-        --offset;
-    }
-    return offset;
-}
-
 }  // namespace
 
-QuoteParity::QuoteParity(std::span<const std::uint8_t> bytes, bool quotes_count, bool check_utf8,
-                         Isa isa, std::size_t chunk_bytes)
+QuoteParity::QuoteParity(std::span<const std::uint8_t> bytes, bool quotes_count, Isa isa,
+                         std::size_t chunk_bytes)
     : chunk_bytes_(std::max<std::size_t>(chunk_bytes, 1)),
       bytes_(bytes),
       kernels_(&scan_kernels_for(isa)),
       quotes_count_(quotes_count) {
     const std::size_t chunks = (bytes.size() + chunk_bytes_ - 1) / chunk_bytes_;
     std::vector<std::uint8_t> chunk_parity(chunks);
-    std::atomic<bool> all_valid{true};
     run_on_pool(chunks, [&](std::size_t k) {
         const std::size_t start = k * chunk_bytes_;
         const std::size_t end = std::min(bytes.size(), start + chunk_bytes_);
         if (quotes_count) {
             chunk_parity[k] = kernels_->count_byte(bytes.data() + start, end - start, kQuote) & 1;
         }
-        if (check_utf8) {
-            const std::size_t from = character_start(bytes, start);
-            const std::size_t to = character_start(bytes, end);
-            if (!is_valid_utf8_with(isa, bytes.data() + from, to - from)) {
-                all_valid.store(false, std::memory_order_relaxed);
-            }
-        }
     });
-    valid_utf8_ = all_valid.load();
     // Exclusive prefix sum of the parities: the parity before each chunk.
     parity_at_chunk_.resize(chunks + 1);
     std::uint8_t parity = 0;

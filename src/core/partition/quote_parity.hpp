@@ -21,10 +21,9 @@ class QuoteParity {
   public:
     // Counts on the pool. Without `quotes_count` (the delimiter is the quote
     // byte itself, which then only delimits) no offset is inside quotes.
-    // With `check_utf8`, also finds whether all of `bytes` is valid UTF-8.
     // `bytes` must outlive this object. Tests shrink the chunks.
-    QuoteParity(std::span<const std::uint8_t> bytes, bool quotes_count, bool check_utf8,
-                Isa isa = active_isa(), std::size_t chunk_bytes = kChunkBytes);
+    QuoteParity(std::span<const std::uint8_t> bytes, bool quotes_count, Isa isa = active_isa(),
+                std::size_t chunk_bytes = kChunkBytes);
 
     // Whether an odd number of quotes lie before `offset`.
     bool inside_quotes(std::uint64_t offset) const;
@@ -32,8 +31,6 @@ class QuoteParity {
     // outside quotes, or the end of the bytes. Blank lines are not skipped:
     // a record start may begin with them.
     std::uint64_t record_start_at_or_after(std::uint64_t offset) const;
-    // Meaningful only when asked for.
-    bool valid_utf8() const { return valid_utf8_; }
 
     // Bytes per counting task.
     static constexpr std::size_t kChunkBytes = 1 << 20;
@@ -44,7 +41,6 @@ class QuoteParity {
     const ScanKernels* kernels_;
     bool quotes_count_;
     std::vector<std::uint8_t> parity_at_chunk_;  // parity before chunk k
-    bool valid_utf8_ = true;
 };
 
 }  // namespace brelt
