@@ -4,6 +4,7 @@
 #include <limits>
 #include <span>
 
+#include "input/file_range.hpp"
 #include "input/load.hpp"
 #include "input/sniff.hpp"
 #include "input/text_encoding.hpp"
@@ -53,7 +54,11 @@ Result<ParseResult> RemainingRecords::next(std::uint64_t max_records) {
 
 Result<PreparedRead> prepare_read(const ReadRequest& request) {
     PreparedRead read;
-    auto input = load_input_file(request.path);
+    // A part of the file is loaded alone, once the file is found unchanged.
+    const FilePart* part = request.part ? &*request.part : nullptr;
+    auto input = part != nullptr
+                     ? load_file_range(request.path, part->start, part->size, part->identity)
+                     : load_input_file(request.path);
     if (!input.ok()) return std::move(input).error();
     if (request.plan) {
         read.plan = *request.plan;
@@ -65,8 +70,10 @@ Result<PreparedRead> prepare_read(const ReadRequest& request) {
         read.plan.text = *chosen;
     }
     const TextEncoding& encoding = read.plan.text;
+    // Only the file's start has the mark.
+    const std::size_t mark_size = part != nullptr && part->start > 0 ? 0 : encoding.mark_size;
     const std::span<const std::uint8_t> after_mark =
-        input->bytes().subspan(std::min(encoding.mark_size, input->size()));
+        input->bytes().subspan(std::min(mark_size, input->size()));
 
     // The stream reads the text where it lies, so the input and any decoded
     // copy move into the remaining records before it opens (a string's
@@ -74,7 +81,7 @@ Result<PreparedRead> prepare_read(const ReadRequest& request) {
     auto rest = std::make_unique<RemainingRecords>(std::move(*input), std::string());
     std::string_view text;
     if (encoding.in_place) {
-        rest->text_offset_ = encoding.mark_size;
+        rest->text_offset_ = mark_size;
         text = as_text(after_mark);
     } else {
         if (auto decoded = decode_text(after_mark, encoding, rest->decoded_); !decoded.ok()) {
@@ -89,16 +96,9 @@ Result<PreparedRead> prepare_read(const ReadRequest& request) {
                               : encoding.in_place ? detect_delimiter(delimiter_sample(text))
                                                   : detect_delimiter(text);
     }
-    TableOptions options;
-    options.delimiter = static_cast<std::uint8_t>(read.plan.delimiter);
-    options.has_header = request.has_header;
-    options.skip_rows = request.skip_rows;
-    options.max_rows = request.max_rows;
-    if (request.has_header) options.columns = request.columns;
-    options.strict = request.strict;
-
-    auto stream = TableStream::open(
-        {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, options, request.limits);
+    auto stream =
+        TableStream::open({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()},
+                          table_options(request, read.plan.delimiter), request.limits);
     if (!stream.ok()) return std::move(stream).error();
     rest->stream_ = std::move(*stream);
 
