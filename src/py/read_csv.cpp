@@ -4,7 +4,6 @@
 // built (sharing their key objects), the next block is parsed and typed on the
 // worker pool.
 #include "exports.hpp"
-#include "parallel/worker_pool.hpp"
 #include "read_options.hpp"
 #include "support/errors.hpp"
 #include "support/gil.hpp"
@@ -25,8 +24,7 @@ PyObject* read_csv(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject*
 
         Result<PreparedRead> prepared = without_gil([&] { return prepare_read(options.request); });
         if (!prepared.ok()) return raise_read_error(std::move(prepared).error());
-        if (options.threads && *options.threads != 0) request_pool_size(*options.threads);
-        return typed_rows(*prepared);
+        return typed_rows(*prepared, options.threads);
     });
 }
 

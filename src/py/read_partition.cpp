@@ -3,7 +3,6 @@
 // against the plan, and the partition's bytes are read, decoded and parsed
 // without the interpreter lock.
 #include "exports.hpp"
-#include "parallel/worker_pool.hpp"
 #include "partition/partition_plan.hpp"
 #include "partition/plan_codec.hpp"
 #include "support/arguments.hpp"
@@ -41,12 +40,11 @@ PyObject* read_partition(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyO
         if (*index >= plan->partition_count()) {
             return raise(Error(ErrorKind::Index, "partition index out of range"));
         }
-        if (threads && *threads != 0) request_pool_size(*threads);
         const ReadRequest request =
             partition_request(*plan, static_cast<std::size_t>(*index), kCellsPerBlock);
         Result<PreparedRead> read = without_gil([&] { return prepare_read(request); });
         if (!read.ok()) return raise_read_error(std::move(read).error());
-        return typed_rows(*read);
+        return typed_rows(*read, threads);
     });
 }
 

@@ -5,6 +5,7 @@
 
 #include "parallel/convert_columns.hpp"
 #include "parallel/typed_blocks.hpp"
+#include "parallel/worker_pool.hpp"
 #include "str_cache.hpp"
 #include "support/collector_pause.hpp"
 #include "support/errors.hpp"
@@ -111,8 +112,9 @@ PyObject* raise_read_error(Error error) {
     return raise(error);
 }
 
-PyObject* typed_rows(PreparedRead& read) {
+PyObject* typed_rows(PreparedRead& read, std::optional<std::uint64_t> threads) {
     if (read.table->row_count() == 0 && read.rest == nullptr) return PyList_New(0);
+    if (threads && *threads != 0) request_pool_size(*threads);
     DictShape shape;
     if (!make_shape(read.plan.keys, shape)) return nullptr;
     // Dicts of plain values cannot form cycles; see CollectorPause.

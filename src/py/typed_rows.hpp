@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 
 #include "common/result.hpp"
 #include "support/python.hpp"
@@ -17,8 +19,9 @@ inline constexpr std::size_t kCellsPerBlock = 1 << 18;
 
 // The rows of `read` as a new list of dicts, typed by its plan, or nullptr
 // with the exception set (an error met parsing the rest of the input is a
-// ValueError).
-PyObject* typed_rows(PreparedRead& read);
+// ValueError). `threads` (n_threads) sizes the worker pool if this call
+// creates it; a read with no rows creates nothing.
+PyObject* typed_rows(PreparedRead& read, std::optional<std::uint64_t> threads);
 
 // A read's error as the exception a typed read raises: MemoryError when
 // memory ran out, ValueError for everything else.
