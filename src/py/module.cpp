@@ -90,6 +90,11 @@ PyObject* build_module() {
     if (!register_function(module.get(), &read_csv_definition)) return nullptr;
     if (!register_function(module.get(), &write_csv_definition)) return nullptr;
     if (!register_function(module.get(), &sniff_delimiter_definition)) return nullptr;
+    // The csv layer's writer object, made by brelt.writer: not in __all__.
+    PyObject* writer = writer_type();  // borrowed
+    if (writer == nullptr || PyModule_AddObjectRef(module.get(), "Writer", writer) < 0) {
+        return nullptr;
+    }
 #ifdef BRELT_TEST_HOOKS
     // Private and only in test builds, so not in __all__ (table_limits.hpp).
     if (!add_function(module.get(), &set_table_limits_for_tests_definition)) return nullptr;
