@@ -90,6 +90,9 @@ PyObject* build_module() {
     if (!register_function(module.get(), &read_csv_definition)) return nullptr;
     if (!register_function(module.get(), &write_csv_definition)) return nullptr;
     if (!register_function(module.get(), &sniff_delimiter_definition)) return nullptr;
+    // Private, so not in __all__: the Python layer wraps them.
+    if (!add_function(module.get(), &plan_partitions_definition)) return nullptr;
+    if (!add_function(module.get(), &read_partition_definition)) return nullptr;
     // The csv layer's writer object, made by brelt.writer: not in __all__.
     PyObject* writer = writer_type();  // borrowed
     if (writer == nullptr || PyModule_AddObjectRef(module.get(), "Writer", writer) < 0) {
