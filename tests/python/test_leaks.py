@@ -19,6 +19,7 @@ import tracemalloc
 
 import pytest
 
+import brelt
 from brelt._core import PyReader, PyWriter, read_csv, sniff_delimiter, write_csv
 
 SANITIZED = "asan" in os.environ.get("LD_PRELOAD", "")
@@ -147,6 +148,12 @@ def operations(f):
         "PyWriter": lambda: PyWriter(io.StringIO()).writerows(rows),
         "PyWriter raising value": lambda: PyWriter(io.StringIO()).writerow(["a", Unprintable()]),
         "PyWriter raising write": lambda: PyWriter(FailingFile()).writerows(rows),
+        "writer": lambda: brelt.writer(io.StringIO(), escapechar="\\").writerows(rows + [["é,\ud800"]]),
+        "writer raising value": lambda: brelt.writer(io.StringIO()).writerows(
+            [["a"], ["b", Unprintable()]]),
+        "writer refusing a row": lambda: brelt.writer(io.StringIO(), quoting=3).writerow(["a,b"]),
+        "DictWriter": lambda: brelt.DictWriter(io.StringIO(), ["a", "b", "c"]).writerows(
+            big_records),
         "write_csv": lambda: write_csv(f["out"], big_records),
         "write_csv full": lambda: write_csv("/dev/full", big_records),
         "write_csv later non-dict": lambda: write_csv(f["out"], [{"a": 1}, 2]),
