@@ -25,7 +25,11 @@ PyObject* read_csv(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject*
 
         Result<PreparedRead> prepared = without_gil([&] { return prepare_read(options.request); });
         if (!prepared.ok()) return raise_read_error(std::move(prepared).error());
-        if (options.threads && *options.threads != 0) request_pool_size(*options.threads);
+        // An empty result asks for no pool: a later read's request still counts.
+        const bool empty = prepared->table->row_count() == 0 && prepared->rest == nullptr;
+        if (options.threads && *options.threads != 0 && !empty) {
+            request_pool_size(*options.threads);
+        }
         return typed_rows(*prepared);
     });
 }
