@@ -217,14 +217,42 @@ PyObject* get_dialect(PyObject* self, void*) {
     return Py_NewRef(dialect != nullptr ? dialect : Py_None);  // None once cleared by the collector
 }
 
-// A one-character setting of the dialect as UTF-8; "" for None where `none`
-// is allowed. nullopt with TypeError for anything else.
-std::optional<std::string> character_setting(PyObject* dialect, const char* name, bool none) {
-    OwnedRef value = OwnedRef::steal(PyObject_GetAttrString(dialect, name));
+// The settings read from a dialect, and their attribute names.
+enum class Setting {
+    Delimiter,
+    Quotechar,
+    Escapechar,
+    Lineterminator,
+    Doublequote,
+    Skipinitialspace,
+    Quoting,
+    Count
+};
+constexpr const char* kSettingNames[] = {"delimiter",      "quotechar",   "escapechar",
+                                         "lineterminator", "doublequote", "skipinitialspace",
+                                         "quoting"};
+
+// The dialect's attribute for `setting`, looked up by a name made once (an
+// interned str, which the interpreter's attribute lookups expect).
+OwnedRef setting_value(PyObject* dialect, Setting setting) {
+    static PyObject* names[static_cast<std::size_t>(Setting::Count)] = {};
+    PyObject*& name = names[static_cast<std::size_t>(setting)];
+    if (name == nullptr) {
+        name = PyUnicode_InternFromString(kSettingNames[static_cast<std::size_t>(setting)]);
+        if (name == nullptr) return OwnedRef();
+    }
+    return OwnedRef::steal(PyObject_GetAttr(dialect, name));
+}
+
+// A text setting as UTF-8 (lone surrogates passed); "" for None where
+// `none` is allowed. nullopt with TypeError for anything else.
+std::optional<std::string> text_setting(PyObject* dialect, Setting setting, bool none) {
+    OwnedRef value = setting_value(dialect, setting);
     if (!value) return std::nullopt;
     if (none && value.get() == Py_None) return std::string();
     if (!PyUnicode_Check(value.get())) {
-        PyErr_Format(PyExc_TypeError, "dialect.%s must be a str, not %.200s", name,
+        PyErr_Format(PyExc_TypeError, "dialect.%s must be a str, not %.200s",
+                     kSettingNames[static_cast<std::size_t>(setting)],
                      Py_TYPE(value.get())->tp_name);
         return std::nullopt;
     }
@@ -233,8 +261,8 @@ std::optional<std::string> character_setting(PyObject* dialect, const char* name
     return text;
 }
 
-std::optional<bool> flag_setting(PyObject* dialect, const char* name) {
-    OwnedRef value = OwnedRef::steal(PyObject_GetAttrString(dialect, name));
+std::optional<bool> flag_setting(PyObject* dialect, Setting setting) {
+    OwnedRef value = setting_value(dialect, setting);
     if (!value) return std::nullopt;
     const int truth = PyObject_IsTrue(value.get());
     if (truth < 0) return std::nullopt;
@@ -242,7 +270,7 @@ std::optional<bool> flag_setting(PyObject* dialect, const char* name) {
 }
 
 std::optional<QuotingMode> quoting_setting(PyObject* dialect) {
-    OwnedRef value = OwnedRef::steal(PyObject_GetAttrString(dialect, "quoting"));
+    OwnedRef value = setting_value(dialect, Setting::Quoting);
     if (!value) return std::nullopt;
     const long quoting = PyLong_AsLong(value.get());
     if (quoting == -1 && PyErr_Occurred()) return std::nullopt;
@@ -258,17 +286,17 @@ std::optional<QuotingMode> quoting_setting(PyObject* dialect) {
 std::optional<RowFormat> format_of(PyObject* dialect, bool line_breaks_quoted,
                                    bool empty_fields_quoted) {
     RowFormat format;
-    auto delimiter = character_setting(dialect, "delimiter", false);
+    auto delimiter = text_setting(dialect, Setting::Delimiter, false);
     if (!delimiter) return std::nullopt;
-    auto quotechar = character_setting(dialect, "quotechar", true);
+    auto quotechar = text_setting(dialect, Setting::Quotechar, true);
     if (!quotechar) return std::nullopt;
-    auto escapechar = character_setting(dialect, "escapechar", true);
+    auto escapechar = text_setting(dialect, Setting::Escapechar, true);
     if (!escapechar) return std::nullopt;
-    auto lineterminator = character_setting(dialect, "lineterminator", false);
+    auto lineterminator = text_setting(dialect, Setting::Lineterminator, false);
     if (!lineterminator) return std::nullopt;
-    auto doublequote = flag_setting(dialect, "doublequote");
+    auto doublequote = flag_setting(dialect, Setting::Doublequote);
     if (!doublequote) return std::nullopt;
-    auto skipinitialspace = flag_setting(dialect, "skipinitialspace");
+    auto skipinitialspace = flag_setting(dialect, Setting::Skipinitialspace);
     if (!skipinitialspace) return std::nullopt;
     auto quoting = quoting_setting(dialect);
     if (!quoting) return std::nullopt;
