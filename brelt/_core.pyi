@@ -1,6 +1,6 @@
 """The extension module: the C++ core's functions and classes."""
 
-from collections.abc import Sequence
+from collections.abc import Callable, Iterable, Sequence
 from typing import Any, ClassVar, Protocol, Self, TypeVar, final, overload
 
 
@@ -55,6 +55,17 @@ class PyWriter:
     def writerow(self, row: Sequence[Any]) -> None: ...
     def writerows(self, rows: list[Sequence[Any]]) -> None: ...
     def __del__(self) -> None: ...
+
+@final
+class Writer:
+    """Made by brelt.writer(): writes rows with `write` under `dialect`."""
+
+    def __new__(cls, write: Callable[[str], object], dialect: Any, safe: bool = False,
+                line_breaks_quoted: bool = True, empty_fields_quoted: bool = True) -> Self: ...
+    @property
+    def dialect(self) -> Any: ...
+    def writerow(self, row: Iterable[Any], /) -> Any: ...
+    def writerows(self, rows: Iterable[Iterable[Any]], /) -> None: ...
 
 @final
 class Row:

@@ -2,12 +2,16 @@
 on batches of rows rather than one row at a time."""
 
 from collections.abc import Callable, Collection, Iterable, Iterator, Mapping, Sequence
-from itertools import chain
+from itertools import chain, islice
 from operator import itemgetter, length_hint
 from typing import Any
 
+from brelt._core import Writer
 from brelt._reader import Reader, SupportsRead, reader
-from brelt._writer import SupportsWrite, Writer, writer
+from brelt._writer import SupportsWrite, writer
+
+# DictWriter.writerows turns this many dicts into rows at a time.
+_CHUNK_DICTS = 1000
 
 
 def _dict_maker(fieldnames: Sequence[Any]) -> Callable[[Sequence[str]], dict[Any, str]]:
@@ -110,59 +114,74 @@ class DictReader:
 
 
 class DictWriter:
-    """Writes dicts as CSV rows, one field per name of `fieldnames`.
+    """Writes dicts as CSV rows, one field per name of `fieldnames`, as the
+    csv module's DictWriter does.
 
     A missing key writes `restval`; a key outside `fieldnames` raises
     ValueError with ``extrasaction="raise"`` and is left out with "ignore".
     """
 
     def __init__(self, f: SupportsWrite, fieldnames: Iterable[Any], restval: Any = "",
-                 extrasaction: str = "raise", dialect: Any = "excel", **fmtparams: Any) -> None:
+                 extrasaction: str = "raise", dialect: Any = "excel", *args: Any,
+                 **kwds: Any) -> None:
         if fieldnames is not None and iter(fieldnames) is fieldnames:
             fieldnames = list(fieldnames)
         self.fieldnames: Collection[Any] = fieldnames  # type: ignore[assignment]
         self.restval = restval
-        action = extrasaction.lower()
-        if action not in ("raise", "ignore"):
+        extrasaction = extrasaction.lower()
+        if extrasaction not in ("raise", "ignore"):
             raise ValueError(f"extrasaction ({extrasaction}) must be 'raise' or 'ignore'")
-        self.extrasaction = action
-        self.writer: Writer = writer(f, dialect, **fmtparams)
+        self.extrasaction = extrasaction
+        self.writer: Writer = writer(f, dialect, *args, **kwds)
 
     def writeheader(self) -> Any:
         """Writes the field names as a row; returns what the file's write
         returned."""
-        return self.writer.writerow(list(self.fieldnames))
+        return self.writerow(dict(zip(self.fieldnames, self.fieldnames)))
 
-    def _to_row(self, rowdict: Mapping[Any, Any]) -> list[Any]:
+    def _dict_to_list(self, rowdict: Mapping[Any, Any]) -> Iterator[Any]:
         if self.extrasaction == "raise":
-            wrong = rowdict.keys() - self.fieldnames
-            if wrong:
+            wrong_fields = rowdict.keys() - self.fieldnames
+            if wrong_fields:
                 raise ValueError("dict contains fields not in fieldnames: "
-                                 + ", ".join(map(repr, wrong)))
-        return [rowdict.get(key, self.restval) for key in self.fieldnames]
+                                 + ", ".join([repr(x) for x in wrong_fields]))
+        return (rowdict.get(key, self.restval) for key in self.fieldnames)
 
     def writerow(self, rowdict: Mapping[Any, Any]) -> Any:
         """Writes one dict; returns what the file's write returned."""
-        return self.writer.writerow(self._to_row(rowdict))
+        return self.writer.writerow(self._dict_to_list(rowdict))
 
     def writerows(self, rowdicts: Iterable[Mapping[Any, Any]]) -> None:
-        """Writes every dict with one call of the file's write."""
-        if type(rowdicts) is not list:
-            rowdicts = list(rowdicts)
-        self.writer.writerows(self._fast_rows(rowdicts) or list(map(self._to_row, rowdicts)))
+        """Writes every dict; the text goes to the file in large pieces.
 
-    def _fast_rows(self, rowdicts: list[Any]) -> list[Any] | None:
-        """The rows, when every dict is a plain dict holding exactly the field
-        names (checked in C: the sizes match and every name is found);
-        otherwise None."""
-        names = list(self.fieldnames)
-        if not names or set(map(type, rowdicts)) != {dict}:
+        The dicts are taken in chunks; a chunk of plain dicts that each hold
+        exactly the field names becomes rows in C.
+        """
+        dicts = iter(rowdicts)
+        while True:
+            chunk: list[Any] = []
+            try:
+                chunk.extend(islice(dicts, _CHUNK_DICTS))
+            finally:
+                # The dicts taken before a failing iteration are written
+                # first, as the csv module writes each before the next.
+                if chunk:
+                    self.writer.writerows(self._plain_rows(chunk)
+                                          or map(self._dict_to_list, chunk))
+            if len(chunk) < _CHUNK_DICTS:
+                return
+
+    def _plain_rows(self, dicts: list[Any]) -> list[Any] | None:
+        """The rows of `dicts` when each is a plain dict whose keys are
+        exactly the field names, all str (checked in C: the sizes match and
+        every name is found); otherwise None, for the general path."""
+        names = list(self.fieldnames) if self.fieldnames is not None else []
+        if not names or set(map(type, names)) != {str} or set(map(type, dicts)) != {dict}:
             return None
-        if set(map(len, rowdicts)) != {len(set(names))}:
+        if set(map(len, dicts)) != {len(set(names))}:
             return None
-        getter = itemgetter(*names)
         try:
-            rows = list(map(getter, rowdicts))
+            rows = list(map(itemgetter(*names), dicts))
         except KeyError:
             return None
-        return rows if len(names) > 1 else [[value] for value in rows]
+        return rows if len(names) > 1 else [(value,) for value in rows]

@@ -92,10 +92,15 @@ std::optional<std::vector<std::vector<std::string>>> tokenize(std::string_view t
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 4) return 0;
+    // PyWriter's format: modes 4 and 5 quote nothing by type here, and so act
+    // as minimal.
     brelt::RowFormat format;
-    format.delimiter = static_cast<char>(data[0]);
-    format.quotechar = static_cast<char>(data[1]);
-    format.quoting = data[2] % 6;  // 4 and 5 act as minimal
+    const char delimiter = static_cast<char>(data[0]);
+    const char quotechar = static_cast<char>(data[1]);
+    format.delimiter.assign(1, delimiter);
+    format.quotechar.assign(1, quotechar);
+    format.quoting = static_cast<brelt::QuotingMode>(data[2] % 6);
+    format.quote_by_text = true;
     format.safe = (data[3] & 1) != 0;
     format.lineterminator = "";
     const std::string_view rest(reinterpret_cast<const char*>(data) + 4, size - 4);
@@ -109,27 +114,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     std::string out, scratch;
-    brelt::serialize_row(out, fields, format, scratch);
+    brelt::RowEncoder encoder(format);
+    brelt::serialize_row(out, fields, encoder);
 
     std::vector<std::string> guarded;
     for (auto field : fields)
         guarded.emplace_back(brelt::guard_formula(field, format.safe, scratch));
 
-    if (format.quoting == 3) {
+    if (format.quoting == brelt::QuotingMode::QuoteNone) {
         std::string joined;
         for (std::size_t i = 0; i < guarded.size(); ++i) {
-            if (i != 0) joined.push_back(format.delimiter);
+            if (i != 0) joined.push_back(delimiter);
             joined += guarded[i];
         }
         if (out != joined) std::abort();
         return 0;
     }
     // A dialect whose delimiter is the quote or a line break cannot be read.
-    if (format.delimiter == format.quotechar || is_line_break(format.delimiter) ||
-        is_line_break(format.quotechar)) {
-        return 0;
-    }
-    auto read = split_record(out, format.delimiter, format.quotechar);
+    if (delimiter == quotechar || is_line_break(delimiter) || is_line_break(quotechar)) return 0;
+    auto read = split_record(out, delimiter, quotechar);
     if (!read || *read != guarded) std::abort();
 
     // The reader skips a UTF-8 byte-order mark at the start of its input, so
@@ -137,24 +140,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!out.starts_with("\xEF\xBB\xBF")) {
         std::string twice;
         format.lineterminator = "\r\n";
-        brelt::serialize_row(twice, fields, format, scratch);
+        brelt::RowEncoder crlf(format);
+        brelt::serialize_row(twice, fields, crlf);
         format.lineterminator = "\n";
-        brelt::serialize_row(twice, fields, format, scratch);
-        auto records = tokenize(twice, format.delimiter, format.quotechar);
+        brelt::RowEncoder lf(format);
+        brelt::serialize_row(twice, fields, lf);
+        auto records = tokenize(twice, delimiter, quotechar);
         if (!records || records->size() != 2 || (*records)[0] != guarded ||
             (*records)[1] != guarded) {
             std::abort();
         }
     }
 
-    if (format.delimiter != '"') {
-        brelt::BulkFieldEncoder encoder(format.delimiter);
+    if (delimiter != '"') {
+        brelt::BulkFieldEncoder bulk_encoder(delimiter);
         std::string bulk;
         for (std::size_t i = 0; i < fields.size(); ++i) {
-            if (i != 0) bulk.push_back(format.delimiter);
-            bulk += encoder.encode(fields[i], format.safe);
+            if (i != 0) bulk.push_back(delimiter);
+            bulk += bulk_encoder.encode(fields[i], format.safe);
         }
-        auto bulk_read = split_record(bulk, format.delimiter, '"');
+        auto bulk_read = split_record(bulk, delimiter, '"');
         if (!bulk_read || *bulk_read != guarded) std::abort();
     }
     return 0;

@@ -37,15 +37,46 @@ std::optional<std::string_view> writer_field_text_general(PyObject* value, Owned
     return str_utf8(owner.get());
 }
 
-void utf8_replacing_surrogates(PyObject* text, std::string& out) {
-    out.clear();
-    const int kind = PyUnicode_KIND(text);
-    const void* data = PyUnicode_DATA(text);
-    const Py_ssize_t length = PyUnicode_GET_LENGTH(text);
-    for (Py_ssize_t i = 0; i < length; ++i) {
-        const Py_UCS4 code = PyUnicode_READ(kind, data, i);
-        append_code_point(out, code >= 0xD800 && code <= 0xDFFF ? 0xFFFD : code);
+namespace {
+
+template <class Unit>
+void append_utf8(std::string& out, const Unit* units, std::size_t length, bool replace_surrogates) {
+    for (std::size_t i = 0; i < length; ++i) {
+        const Py_UCS4 code = units[i];
+        if (code < 0x80) {
+            out.push_back(static_cast<char>(code));
+        } else {
+            const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+            append_code_point(out, surrogate && replace_surrogates ? 0xFFFD : code);
+        }
     }
+}
+
+void utf8_of_str(PyObject* text, std::string& out, bool replace_surrogates) {
+    out.clear();
+    const void* data = PyUnicode_DATA(text);
+    const auto length = static_cast<std::size_t>(PyUnicode_GET_LENGTH(text));
+    switch (PyUnicode_KIND(text)) {
+        case PyUnicode_1BYTE_KIND:
+            append_utf8(out, static_cast<const Py_UCS1*>(data), length, replace_surrogates);
+            break;
+        case PyUnicode_2BYTE_KIND:
+            append_utf8(out, static_cast<const Py_UCS2*>(data), length, replace_surrogates);
+            break;
+        default:
+            append_utf8(out, static_cast<const Py_UCS4*>(data), length, replace_surrogates);
+            break;
+    }
+}
+
+}  // namespace
+
+void utf8_replacing_surrogates(PyObject* text, std::string& out) {
+    utf8_of_str(text, out, true);
+}
+
+void utf8_passing_surrogates(PyObject* text, std::string& out) {
+    utf8_of_str(text, out, false);
 }
 
 namespace {
@@ -78,6 +109,33 @@ bool plain_value_text(PyObject* value, std::string& out) {
 }
 
 }  // namespace
+
+namespace {
+
+// A str's text for the csv layer: its own bytes when ASCII, else its UTF-8
+// (surrogates passed) in `scratch`.
+std::optional<std::string_view> str_text(PyObject* str, std::string& scratch) {
+#if PY_VERSION_HEX < 0x030C0000
+    if (PyUnicode_READY(str) < 0) return std::nullopt;
+#endif
+    if (PyUnicode_IS_ASCII(str)) {
+        return std::string_view(static_cast<const char*>(PyUnicode_DATA(str)),
+                                static_cast<std::size_t>(PyUnicode_GET_LENGTH(str)));
+    }
+    utf8_passing_surrogates(str, scratch);
+    return std::string_view(scratch);
+}
+
+}  // namespace
+
+std::optional<std::string_view> dialect_field_text_general(PyObject* value, OwnedRef& owner,
+                                                           std::string& scratch) {
+    if (PyUnicode_Check(value)) return str_text(value, scratch);
+    if (plain_value_text(value, scratch)) return std::string_view(scratch);
+    owner = OwnedRef::steal(PyObject_Str(value));
+    if (!owner) return std::nullopt;
+    return str_text(owner.get(), scratch);
+}
 
 std::string_view bulk_field_text(PyObject* value, OwnedRef& owner, std::string& scratch) {
     if (value == nullptr) return {};

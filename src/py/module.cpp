@@ -93,6 +93,11 @@ PyObject* build_module() {
     // Private, so not in __all__: the Python layer wraps them.
     if (!add_function(module.get(), &plan_partitions_definition)) return nullptr;
     if (!add_function(module.get(), &read_partition_definition)) return nullptr;
+    // The csv layer's writer object, made by brelt.writer: not in __all__.
+    PyObject* writer = writer_type();  // borrowed
+    if (writer == nullptr || PyModule_AddObjectRef(module.get(), "Writer", writer) < 0) {
+        return nullptr;
+    }
 #ifdef BRELT_TEST_HOOKS
     // Private and only in test builds, so not in __all__ (table_limits.hpp).
     if (!add_function(module.get(), &set_table_limits_for_tests_definition)) return nullptr;

@@ -23,13 +23,14 @@ namespace {
 constexpr std::size_t kWriterBufferCapacity = 262'144;
 
 struct WriterState {
-    RowFormat format;
+    explicit WriterState(RowFormat format) : encoder(std::move(format)) {}
+
+    RowEncoder encoder;
     // Output not yet handed to file_obj; it holds bytes only after a failed
     // hand-over, and those go out with the next writerow or __del__.
     std::string buffer;
     OwnedRef file_obj;
     UseFlag use;
-    std::string guard_scratch;
 };
 
 struct PyWriterObject {
@@ -134,11 +135,11 @@ bool append_row(WriterState& state, PyObject* row) {
     // The owner goes as soon as its field has been appended.
     const bool converted =
         convert_fields(row, [&](std::size_t index, std::string_view text, OwnedRef) {
-            append_row_field(state.buffer, index, text, state.format, state.guard_scratch);
+            (void)state.encoder.append_field(state.buffer, index, text, false);
             ++fields;
         });
     if (!converted) return false;
-    end_row(state.buffer, row_start, fields, state.format);
+    (void)state.encoder.end_row(state.buffer, row_start, fields);
     return true;
 }
 
@@ -165,14 +166,13 @@ bool gather_row(FieldBatch& batch, PyObject* row) {
 }
 
 // Runs without the interpreter lock: touches only the batch's texts and the
-// settings.
-std::string serialize_batch(const FieldBatch& batch, const RowFormat& format) {
+// encoder, which the caller's exclusive use keeps to this call.
+std::string serialize_batch(const FieldBatch& batch, RowEncoder& encoder) {
     std::string out;
     out.reserve(12 * batch.texts.size());
-    std::string scratch;
     std::size_t first = 0;
     for (std::size_t size : batch.row_sizes) {
-        serialize_row(out, std::span(batch.texts).subspan(first, size), format, scratch);
+        serialize_row(out, std::span(batch.texts).subspan(first, size), encoder);
         first += size;
     }
     return out;
@@ -221,7 +221,7 @@ PyObject* writerows(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyO
         }
         if (batch.texts.empty()) Py_RETURN_NONE;
 
-        const std::string out = without_gil([&] { return serialize_batch(batch, state.format); });
+        const std::string out = without_gil([&] { return serialize_batch(batch, state.encoder); });
         if (!hand_over(state.file_obj.get(), out)) return nullptr;
         Py_RETURN_NONE;
     });
@@ -256,9 +256,13 @@ std::optional<std::uint32_t> to_quoting(const Argument& argument) {
     return static_cast<std::uint32_t>(*value);
 }
 
-// Converts in signature order; the first failure is raised.
+// Converts in signature order; the first failure is raised. PyWriter's own
+// rules: the first byte of each character setting, any unknown quoting mode
+// taken as QUOTE_MINIMAL, QUOTE_NONNUMERIC judged by the text, and what a mode
+// cannot protect written as it stands.
 std::optional<RowFormat> read_format(const Signature& signature, PyObject* const* bound) {
     RowFormat format;
+    format.quote_by_text = true;
     auto delimiter = dialect_byte(Argument{signature, 1, bound[1]}, ',');
     if (!delimiter) return std::nullopt;
     auto quotechar = dialect_byte(Argument{signature, 2, bound[2]}, '"');
@@ -275,9 +279,11 @@ std::optional<RowFormat> read_format(const Signature& signature, PyObject* const
         if (!safe) return std::nullopt;
         format.safe = *safe;
     }
-    format.delimiter = *delimiter;
-    format.quotechar = *quotechar;
-    format.quoting = *quoting;
+    format.delimiter.assign(1, *delimiter);
+    format.quotechar.assign(1, *quotechar);
+    format.quoting = *quoting <= static_cast<std::uint32_t>(QuotingMode::QuoteNone)
+                         ? static_cast<QuotingMode>(*quoting)
+                         : QuotingMode::QuoteMinimal;
     return format;
 }
 
@@ -291,8 +297,7 @@ PyObject* writer_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
         auto format = read_format(signature, bound);
         if (!format) return nullptr;
 
-        WriterState state;
-        state.format = std::move(*format);
+        WriterState state(std::move(*format));
         state.buffer.reserve(kWriterBufferCapacity);
         state.file_obj = OwnedRef::borrow(bound[0]);
 

@@ -11,23 +11,40 @@
 #include "output/field.hpp"
 #include "output/output_file.hpp"
 #include "output/row.hpp"
+#include "output/special_characters.hpp"
 #include "temp_file.hpp"
 
 namespace brelt {
 namespace {
 
-constexpr std::uint32_t kMinimal = 0, kAll = 1, kNonNumeric = 2, kNone = 3;
+constexpr QuotingMode kMinimal = QuotingMode::QuoteMinimal, kAll = QuotingMode::QuoteAll,
+                      kNonNumeric = QuotingMode::QuoteNonNumeric, kNone = QuotingMode::QuoteNone;
 
-std::string field(std::string_view text, std::uint32_t quoting, char delimiter = ',',
-                  char quotechar = '"') {
-    std::string out;
-    write_field(out, text, delimiter, quotechar, quoting);
-    return out;
+// PyWriter's format: quoting judged by the text, nothing refused.
+RowFormat text_format(QuotingMode quoting, bool safe = false, char quotechar = '"',
+                      char delimiter = ',') {
+    RowFormat format;
+    format.quoting = quoting;
+    format.safe = safe;
+    format.quotechar.assign(1, quotechar);
+    format.delimiter.assign(1, delimiter);
+    format.quote_by_text = true;
+    return format;
 }
 
 std::string row(std::vector<std::string_view> fields, RowFormat format) {
-    std::string out, scratch;
-    serialize_row(out, fields, format, scratch);
+    RowEncoder encoder(std::move(format));
+    std::string out;
+    serialize_row(out, fields, encoder);
+    return out;
+}
+
+// One field alone, without a line terminator.
+std::string field(std::string_view text, QuotingMode quoting, char delimiter = ',',
+                  char quotechar = '"') {
+    RowEncoder encoder(text_format(quoting, false, quotechar, delimiter));
+    std::string out;
+    (void)encoder.append_field(out, 0, text, false);
     return out;
 }
 
@@ -37,14 +54,6 @@ std::string prefixed(std::string_view prefix, std::string_view text, std::string
     out.append(text);
     out.append(suffix);
     return out;
-}
-
-RowFormat format_with(std::uint32_t quoting, bool safe, char quotechar = '"') {
-    RowFormat format;
-    format.quoting = quoting;
-    format.safe = safe;
-    format.quotechar = quotechar;
-    return format;
 }
 
 TEST(QuoteMinimal, QuotesOnlyForDelimiterQuoteLfOrCr) {
@@ -61,36 +70,43 @@ TEST(QuoteMinimal, QuotesOnlyForDelimiterQuoteLfOrCr) {
     EXPECT_EQ(field("it's", kMinimal, ',', '\''), "'it''s'");
 }
 
-TEST(QuoteMinimal, FindsTheByteAtEveryPositionOfEveryLength) {
+TEST(SpecialCharacters, FindsTheByteAtEveryPositionOfEveryLength) {
     // Words, overlapping words and single bytes share the search by length;
-    // every offset must be seen, whatever the alignment of the text.
-    for (char special : {',', '"', '\n', '\r'}) {
-        for (std::size_t size : {1u, 2u, 3u, 4u, 5u, 7u, 8u, 9u, 15u, 16u, 17u, 40u}) {
-            for (std::size_t offset = 0; offset < 8; ++offset) {
-                // Neighbours of the sought bytes and high bytes must not match.
-                std::string backing(offset + size, 'x');
-                for (std::size_t i = 0; i < backing.size(); ++i)
-                    backing[i] = "-+#!\x0b\x0c\x0e\xac\x80\xff\x01"[i % 11];
-                for (std::size_t at = 0; at < size; ++at) {
-                    std::string text = backing;
-                    text[offset + at] = special;
-                    std::string_view view(text.data() + offset, size);
-                    EXPECT_TRUE(needs_minimal_quoting(view, ',', '"'))
-                        << int(special) << " size " << size << " at " << at;
+    // every offset must be seen, whatever the alignment of the text. Four
+    // characters take the word search, six the table.
+    const SpecialCharacters four({",", "\"", "\n", "\r"});
+    const SpecialCharacters six({",", "\"", "\n", "\r", "!", "@"});
+    for (const SpecialCharacters* specials : {&four, &six}) {
+        for (char special : {',', '"', '\n', '\r'}) {
+            for (std::size_t size : {1u, 2u, 3u, 4u, 5u, 7u, 8u, 9u, 15u, 16u, 17u, 40u}) {
+                for (std::size_t offset = 0; offset < 8; ++offset) {
+                    // Neighbours of the sought bytes and high bytes must not match.
+                    std::string backing(offset + size, 'x');
+                    for (std::size_t i = 0; i < backing.size(); ++i)
+                        backing[i] = "-+#%\x0b\x0c\x0e\xac\x80\xff\x01"[i % 11];
+                    for (std::size_t at = 0; at < size; ++at) {
+                        std::string text = backing;
+                        text[offset + at] = special;
+                        std::string_view view(text.data() + offset, size);
+                        EXPECT_TRUE(specials->may_occur_in(view))
+                            << int(special) << " size " << size << " at " << at;
+                    }
+                    EXPECT_FALSE(specials->may_occur_in(std::string_view(backing).substr(offset)));
                 }
-                EXPECT_FALSE(
-                    needs_minimal_quoting(std::string_view(backing).substr(offset), ',', '"'));
             }
         }
     }
 }
 
-TEST(QuoteMinimal, UnknownModesActAsMinimal) {
-    for (std::uint32_t mode : {4u, 5u, 7u, 4'294'967'295u}) {
-        EXPECT_EQ(field("a,b", mode), "\"a,b\"");
-        EXPECT_EQ(field("abc", mode), "abc");
-        EXPECT_EQ(field("", mode), "");
-    }
+TEST(SpecialCharacters, AMultiByteCharacterMatchesWhole) {
+    const SpecialCharacters specials({"\xCE\x9B", ","});  // U+039B
+    const std::string_view near = "a\xCE\x9A";            // U+039A, the same first byte
+    EXPECT_TRUE(specials.may_occur_in(near));
+    EXPECT_EQ(specials.match_at(near, 1), 0u);
+    EXPECT_EQ(specials.match_at("a\xCE\x9B", 1), 2u);
+    RowFormat format;
+    format.delimiter = "\xCE\x9B";
+    EXPECT_EQ(row({"a\xCE\x9A", "b\xCE\x9B"}, format), "a\xCE\x9A\xCE\x9B\"b\xCE\x9B\"\r\n");
 }
 
 TEST(QuoteAll, QuotesEveryFieldEmptyIncluded) {
@@ -99,7 +115,7 @@ TEST(QuoteAll, QuotesEveryFieldEmptyIncluded) {
     EXPECT_EQ(field("a\"b", kAll), "\"a\"\"b\"");
 }
 
-TEST(QuoteNonNumeric, JudgesTheText) {
+TEST(QuoteNonNumeric, JudgesTheTextWhenAskedTo) {
     for (const char* numeric :
          {"12", "-3.5", "1e5", "2E-3", ".5", "5.", "inf", "NaN", "+Infinity", "-0", "1.5e+10"}) {
         EXPECT_EQ(field(numeric, kNonNumeric), numeric) << numeric;
@@ -112,10 +128,20 @@ TEST(QuoteNonNumeric, JudgesTheText) {
     EXPECT_EQ(field("1.5", kNonNumeric, '.'), "\"1.5\"");
 }
 
-TEST(QuoteNone, WritesVerbatimAndEscapesNothing) {
+TEST(QuoteNone, WritesVerbatimUnlessRefusingAndEscapesWithAnEscapeCharacter) {
     EXPECT_EQ(field("a,b", kNone), "a,b");
     EXPECT_EQ(field("x\"y", kNone), "x\"y");
-    EXPECT_EQ(field("", kNone), "");
+    RowFormat format;
+    format.quoting = kNone;
+    format.refuse_unwritable = true;
+    RowEncoder refusing(format);
+    std::string out;
+    EXPECT_EQ(refusing.append_field(out, 0, "a,b", false), RowProblem::NeedsEscapeCharacter);
+    format.escapechar = "\\";
+    RowEncoder escaping(format);
+    out.clear();
+    EXPECT_EQ(escaping.append_field(out, 0, "a,\"b\\", false), RowProblem::None);
+    EXPECT_EQ(out, "a\\,\\\"b\\\\");
 }
 
 TEST(FormulaGuard, PrefixesFormulaLeadingTextOnlyWhenSafe) {
@@ -130,19 +156,23 @@ TEST(FormulaGuard, PrefixesFormulaLeadingTextOnlyWhenSafe) {
 }
 
 TEST(FormulaGuard, ComesBeforeQuoting) {
-    EXPECT_EQ(row({"-5", "5"}, format_with(kNonNumeric, true)), "\"'-5\",5\r\n");
-    EXPECT_EQ(row({"=A1,B1"}, format_with(kMinimal, true)), "\"'=A1,B1\"\r\n");
-    EXPECT_EQ(row({"=x"}, format_with(kMinimal, true, '\'')), "'''=x'\r\n");
-    EXPECT_EQ(row({"=x", "-1"}, format_with(kNone, true)), "'=x,'-1\r\n");
-    EXPECT_EQ(row({"=x"}, format_with(kAll, false)), "\"=x\"\r\n");
+    EXPECT_EQ(row({"-5", "5"}, text_format(kNonNumeric, true)), "\"'-5\",5\r\n");
+    EXPECT_EQ(row({"=A1,B1"}, text_format(kMinimal, true)), "\"'=A1,B1\"\r\n");
+    EXPECT_EQ(row({"=x"}, text_format(kMinimal, true, '\'')), "'''=x'\r\n");
+    EXPECT_EQ(row({"=x", "-1"}, text_format(kNone, true)), "'=x,'-1\r\n");
+    EXPECT_EQ(row({"=x"}, text_format(kAll, false)), "\"=x\"\r\n");
 }
 
 TEST(SerializeRow, ALoneEmptyFieldIsQuotedSoTheLineIsNotBlank) {
-    RowFormat format;
-    EXPECT_EQ(row({""}, format), "\"\"\r\n");
-    EXPECT_EQ(row({"x"}, format), "x\r\n");
-    format.quoting = 3;  // never quotes
-    EXPECT_EQ(row({""}, format), "\r\n");
+    EXPECT_EQ(row({""}, text_format(kMinimal)), "\"\"\r\n");
+    EXPECT_EQ(row({"x"}, text_format(kMinimal)), "x\r\n");
+    EXPECT_EQ(row({""}, text_format(kNone)), "\r\n");  // never quotes
+    RowFormat format = text_format(kNone);
+    format.refuse_unwritable = true;
+    RowEncoder refusing(format);
+    std::string out;
+    EXPECT_EQ(refusing.append_field(out, 0, "", false), RowProblem::None);
+    EXPECT_EQ(refusing.end_row(out, 0, 1), RowProblem::LoneEmptyFieldNeedsQuotes);
 }
 
 TEST(SerializeRow, JoinsFieldsAndEndsWithTheTerminator) {
@@ -154,7 +184,7 @@ TEST(SerializeRow, JoinsFieldsAndEndsWithTheTerminator) {
     EXPECT_EQ(row({"a", "b"}, format), "a,b||");
     format.lineterminator = "";
     EXPECT_EQ(row({"a"}, format) + row({"b"}, format), "ab");
-    format.delimiter = '\t';
+    format.delimiter = "\t";
     format.lineterminator = "\n";
     EXPECT_EQ(row({"a b", "c"}, format), "a b\tc\n");
 }

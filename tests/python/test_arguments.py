@@ -3,6 +3,8 @@ test-only module that exposes the binding layer."""
 
 import pytest
 
+import brelt
+
 bt = pytest.importorskip("_brelt_testing")
 
 
@@ -133,7 +135,7 @@ class TestDict:
 
 ERROR_TABLE = [
     ValueError, TypeError, OSError, KeyError, IndexError, AttributeError,
-    MemoryError, RuntimeError, OverflowError, ImportError, SystemError,
+    MemoryError, RuntimeError, OverflowError, ImportError, brelt.Error, SystemError,
 ]
 
 

@@ -1,8 +1,6 @@
-"""DictReader, DictWriter and sniff: the csv module's dicts whatever the row
-lengths, batches rebuilt when the names change, the fast and the general
-dict-to-row paths giving the same text."""
+"""DictReader and sniff: the csv module's dicts whatever the row lengths,
+batches rebuilt when the names change. (DictWriter: test_csv_writer.py.)"""
 
-import collections
 import csv
 import io
 import pathlib
@@ -43,47 +41,6 @@ def test_dict_reader_on_empty_input():
     reader = brelt.DictReader(io.StringIO(""))
     assert reader.fieldnames is None
     assert list(reader) == []
-
-
-DICTS = [{"a": 1, "b": "x,y", "c": None}, {"a": 2, "b": "z", "c": 3.5}]
-
-
-@pytest.mark.parametrize("rows", [
-    DICTS,                                                   # every name, plain dicts
-    [collections.OrderedDict(d) for d in DICTS],             # not plain dicts
-    [{"a": 1}, {"b": 2, "c": 3}],                            # missing names
-    [{"c": 1, "b": 2, "a": 3}],                              # another key order
-])
-def test_dict_writer_writes_what_the_csv_module_writes(rows):
-    expected = io.StringIO()
-    theirs = csv.DictWriter(expected, ["a", "b", "c"], restval="?")
-    theirs.writeheader()
-    theirs.writerows(rows)
-    ours = io.StringIO()
-    writer = brelt.DictWriter(ours, iter(["a", "b", "c"]), restval="?")
-    assert writer.writeheader() == len("a,b,c\r\n")
-    writer.writerows(rows)
-    assert ours.getvalue() == expected.getvalue()
-    one_by_one = io.StringIO()
-    writer = brelt.DictWriter(one_by_one, ["a", "b", "c"], restval="?")
-    writer.writeheader()
-    for row in rows:
-        writer.writerow(row)
-    assert one_by_one.getvalue() == expected.getvalue()
-
-
-def test_dict_writer_extras_and_one_name():
-    target = io.StringIO()
-    with pytest.raises(ValueError, match="'d'"):
-        brelt.DictWriter(target, ["a"]).writerows([{"a": 1}, {"a": 2, "d": 3}])
-    assert target.getvalue() == ""
-    brelt.DictWriter(target, ["a"], extrasaction="IGNORE").writerows([{"a": 1, "d": 3}, {"a": 2}])
-    assert target.getvalue() == "1\r\n2\r\n"
-    with pytest.raises(ValueError, match="extrasaction"):
-        brelt.DictWriter(target, ["a"], extrasaction="drop")
-    missing = collections.defaultdict(str, {"a": 1, "z": 2})
-    brelt.DictWriter(io.StringIO(), ["a", "b"], extrasaction="ignore").writerows([missing])
-    assert "b" not in missing
 
 
 def test_sniff_takes_paths_path_objects_and_text(tmp_path):

@@ -12,7 +12,9 @@ import pickle
 import pytest
 from hypothesis import HealthCheck, given, settings, strategies as st
 
-from brelt._core import PyReader, PyWriter, Row, RowIterator, read_csv, sniff_delimiter, write_csv
+import brelt
+from brelt._core import (PyReader, PyWriter, Row, RowIterator, Writer, read_csv, sniff_delimiter,
+                         write_csv)
 from hostile_values import Arena, collect_containers, values
 
 # BRELT_HOSTILE_EXAMPLES runs longer sessions than CI's.
@@ -276,11 +278,26 @@ def test_writer_methods(data):
     assert f.getvalue().endswith("last\r\n")
 
 
+@EXAMPLES
+@given(st.data(), st.sampled_from([{}, {"quoting": 3, "escapechar": "\\"},
+                                   {"delimiter": "\u00e9", "quoting": 2}]))
+def test_csv_layer_writer_methods(data, settings):
+    f = io.StringIO()
+    writer = brelt.writer(f, **settings)
+    for _ in range(data.draw(st.integers(1, 3), label="calls")):
+        exercise(data, writer, {name: WRITER_METHODS[name] for name in ("writerow", "writerows")})
+    Arena.reset()
+    # No call leaves the writer in use.
+    writer.writerow(["last"])
+    assert f.getvalue().endswith(("last\r\n", '"last"\r\n'))
+
+
 def test_methods_called_on_the_wrong_kind_of_object():
     reader = fresh_reader(["a"])
     row = reader.snapshot()
-    objects = [reader, PyWriter(io.StringIO()), row, iter(row), 5, None, "a,b"]
-    for cls in (PyReader, PyWriter, Row, RowIterator):
+    objects = [reader, PyWriter(io.StringIO()), row, iter(row), brelt.writer(io.StringIO()), 5,
+               None, "a,b"]
+    for cls in (PyReader, PyWriter, Row, RowIterator, Writer):
         own = [name for name in vars(cls) if callable(getattr(cls, name))]
         assert own
         for name in own:
@@ -293,6 +310,7 @@ def test_methods_called_on_the_wrong_kind_of_object():
 @pytest.mark.parametrize("copy_with", [copy.copy, copy.deepcopy, pickle.dumps])
 def test_copies_and_pickles_are_refused(copy_with):
     row = fresh_reader().snapshot()
-    for obj in (fresh_reader(), PyWriter(io.StringIO()), row, iter(row)):
+    for obj in (fresh_reader(), PyWriter(io.StringIO()), row, iter(row),
+                brelt.writer(io.StringIO())):
         with pytest.raises(TypeError):
             copy_with(obj)

@@ -24,6 +24,7 @@ enum class ErrorKind : unsigned char {
     Runtime,    // RuntimeError
     Overflow,   // OverflowError
     Import,     // ImportError
+    Csv,        // brelt.Error, the csv-compatible layer's (a csv.Error)
     Internal,   // a broken invariant: SystemError carrying the text
 };
 

@@ -1,5 +1,5 @@
-// The bytes the bulk writer writes for one field. Fields are written as they
-// stand except that a text holding the delimiter, a quote, CR or LF is quoted
+// The bytes write_csv writes for one field. Fields are written as they stand
+// except that a text holding the delimiter, a quote, CR or LF is quoted
 // minimally (enclosed in '"', inner '"' doubled); unquoted, such a text would
 // split its field or its record, and the file would not read back.
 #pragma once
@@ -7,11 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "output/row.hpp"
+
 namespace brelt {
 
 class BulkFieldEncoder {
   public:
-    explicit BulkFieldEncoder(char delimiter) : delimiter_(delimiter) {}
+    explicit BulkFieldEncoder(char delimiter);
 
     // `text` with the formula guard applied when `guard` is set, then quoted
     // when needed. The result is `text` itself or lives in this encoder until
@@ -26,9 +28,9 @@ class BulkFieldEncoder {
     }
 
   private:
-    char delimiter_;
-    std::string guarded_;
-    std::string quoted_;
+    RowEncoder plain_;    // the minimal quoting of the text as it is
+    RowEncoder guarded_;  // the same after the formula guard
+    std::string encoded_;
 };
 
 }  // namespace brelt

@@ -5,6 +5,23 @@
 
 namespace brelt::py {
 
+namespace {
+
+// brelt.Error is defined in Python (brelt/_error.py, a subclass of
+// csv.Error); looked up on first use and kept for the life of the process.
+PyObject* csv_error_type() {
+    static PyObject* type = nullptr;
+    if (type == nullptr) {
+        PyObject* module = PyImport_ImportModule("brelt._error");
+        if (module == nullptr) return nullptr;
+        type = PyObject_GetAttrString(module, "Error");
+        Py_DECREF(module);
+    }
+    return type;
+}
+
+}  // namespace
+
 PyObject* exception_type(ErrorKind kind) {
     switch (kind) {
         case ErrorKind::Value:
@@ -27,6 +44,8 @@ PyObject* exception_type(ErrorKind kind) {
             return PyExc_OverflowError;
         case ErrorKind::Import:
             return PyExc_ImportError;
+        case ErrorKind::Csv:
+            return csv_error_type();
         case ErrorKind::Internal:
             return PyExc_SystemError;
     }
@@ -34,11 +53,13 @@ PyObject* exception_type(ErrorKind kind) {
 }
 
 PyObject* raise(const Error& error) {
+    PyObject* type = exception_type(error.kind);
+    if (type == nullptr) return nullptr;  // brelt.Error could not be found
     PyObject* message = PyUnicode_DecodeUTF8(
         error.message.data(), static_cast<Py_ssize_t>(error.message.size()), "replace");
     if (message == nullptr) return nullptr;
     // A single argument, even for KeyError whose argument is the missing key.
-    PyErr_SetObject(exception_type(error.kind), message);
+    PyErr_SetObject(type, message);
     Py_DECREF(message);
     return nullptr;
 }

@@ -6,7 +6,8 @@
 
 namespace brelt::py {
 
-// The exception class each ErrorKind stands for.
+// The exception class each ErrorKind stands for (borrowed); nullptr with an
+// exception set only when brelt.Error cannot be imported.
 PyObject* exception_type(ErrorKind kind);
 
 // Sets the Python exception for `error` and returns nullptr, so callers can
