@@ -18,6 +18,7 @@ from brelt._core import (
 from brelt._dialect import QUOTE_ALL, QUOTE_MINIMAL, QUOTE_NONE, QUOTE_NONNUMERIC, Dialect
 from brelt._dict import DictReader, DictWriter
 from brelt._error import Error
+from brelt._field_limit import field_size_limit
 from brelt._reader import reader
 from brelt._sniff import sniff
 from brelt._writer import writer
@@ -27,5 +28,5 @@ __all__ = [
     "PyReader", "PyWriter", "Row", "RowIterator", "read_csv", "write_csv", "sniff_delimiter",
     "reader", "writer", "DictReader", "DictWriter",
     "QUOTE_MINIMAL", "QUOTE_ALL", "QUOTE_NONNUMERIC", "QUOTE_NONE",
-    "Dialect", "Error", "sniff",
+    "Dialect", "Error", "sniff", "field_size_limit",
 ]

@@ -6,6 +6,7 @@ character), so settings the core cannot honour are refused here with an error
 that names them, instead of being dropped.
 """
 
+import csv
 from dataclasses import dataclass, fields
 from typing import Any
 
@@ -47,11 +48,23 @@ class Dialect:
 _SETTING_NAMES = tuple(field.name for field in fields(Dialect))
 
 
-def resolve_dialect(dialect: Any, overrides: dict[str, Any], *, reading: bool) -> Dialect:
+def resolve_dialect(dialect: Any, overrides: dict[str, Any], *,
+                    reading: bool | None = None) -> Any:
     """The dialect that `dialect` (a name or an object with the attributes)
     gives once the keyword `overrides` that are not None replace its values;
     raises TypeError or ValueError naming the first setting brelt cannot
-    honour."""
+    honour.
+
+    Without `reading`, for the reader on the dialect engine: the settings are
+    checked as the running interpreter's csv module checks them (every
+    keyword given counts, None included), and its dialect object is
+    returned."""
+    if reading is None:
+        if isinstance(dialect, str) and dialect not in NAMED_DIALECTS:
+            raise Error(f"unknown dialect {dialect!r}")
+        if dialect is None:
+            return csv.reader([], **overrides).dialect
+        return csv.reader([], dialect, **overrides).dialect
     if isinstance(dialect, str):
         base = NAMED_DIALECTS.get(dialect)
         if base is None:

@@ -1,9 +1,9 @@
-"""DictReader and DictWriter: the csv module's dict-shaped reader and writer,
-on batches of rows rather than one row at a time."""
+"""DictReader and DictWriter: the csv module's dict-shaped reader and
+writer."""
 
 from collections.abc import Callable, Collection, Iterable, Iterator, Mapping, Sequence
-from itertools import chain
-from operator import itemgetter, length_hint
+from operator import itemgetter
+from types import GenericAlias
 from typing import Any
 
 from brelt._reader import Reader, SupportsRead, reader
@@ -29,84 +29,84 @@ class DictReader:
 
     The names are `fieldnames` when given, else the first record. A longer
     record's extra fields go, as a list, under `restkey`; a shorter record's
-    missing names get `restval`.
+    missing names get `restval`. Blank records are skipped. `line_num` is
+    the reader's after the last row returned, as in the csv module.
     """
 
     def __init__(self, f: "SupportsRead | Iterable[str]",
                  fieldnames: Iterable[Any] | None = None, restkey: Any = None,
-                 restval: Any = None, dialect: Any = "excel", **fmtparams: Any) -> None:
+                 restval: Any = None, dialect: Any = "excel", *args: Any,
+                 **kwds: Any) -> None:
         if fieldnames is not None and iter(fieldnames) is fieldnames:
             fieldnames = list(fieldnames)
-        self._fieldnames: Sequence[Any] | None = fieldnames  # type: ignore[assignment]
+        self._fieldnames: Any = fieldnames
         self.restkey = restkey
         self.restval = restval
-        self.reader: Reader = reader(f, dialect, **fmtparams)
+        self.reader: Reader = reader(f, dialect, *args, **kwds)
         self.dialect = dialect
-        self._make: Callable[[Sequence[str]], dict[Any, str]] | None = None
-        self._raw: list[list[str]] = []
-        self._dicts: list[dict[Any, Any]] = []
-        self._batch: Iterator[dict[Any, Any]] = iter(())
-        self._rows = chain.from_iterable(self._batches())
+        self.line_num = 0
+        # A compiled dict maker for the names object `_names`, while it holds
+        # what `_names_copy` holds (a list may change in place).
+        self._make: Callable[[Sequence[Any]], dict[Any, Any]] | None = None
+        self._names: Any = None
+        self._names_copy: Any = None
+
+    def __iter__(self) -> "DictReader":
+        return self
 
     @property
-    def fieldnames(self) -> Sequence[Any] | None:
+    def fieldnames(self) -> Any:
         """The field names: as given, else the first record (read on first
         use), or None for an empty input."""
         if self._fieldnames is None:
-            self._fieldnames = next(self.reader, None)
+            try:
+                self._fieldnames = next(self.reader)
+            except StopIteration:
+                pass
+        self.line_num = self.reader.line_num
         return self._fieldnames
 
     @fieldnames.setter
-    def fieldnames(self, value: Sequence[Any] | None) -> None:
+    def fieldnames(self, value: Any) -> None:
         self._fieldnames = value
-        self._make = None
-        # The rest of the batch in hand is rebuilt under the new names; the
-        # list is changed in place, where its iterator reads.
-        remaining = length_hint(self._batch)
-        if remaining and value is not None:
-            start = len(self._dicts) - remaining
-            self._dicts[start:] = self._to_dicts(self._raw[start:])
-
-    @property
-    def line_num(self) -> int:
-        """The number of records read so far, the header included."""
-        return self.reader.line_num - length_hint(self._batch)
-
-    def _to_dicts(self, rows: list[list[str]]) -> list[dict[Any, Any]]:
-        names = self.fieldnames
-        assert names is not None
-        width = len(names)
-        if self._make is None:
-            self._make = _dict_maker(names)
-        if set(map(len, rows)) <= {width}:
-            return list(map(self._make, rows))
-        return [self._make(row) if len(row) == width else self._irregular_dict(names, row)
-                for row in rows]
-
-    def _irregular_dict(self, names: Sequence[Any], row: list[str]) -> dict[Any, Any]:
-        d = dict(zip(names, row))
-        if len(row) > len(names):
-            d[self.restkey] = row[len(names):]
-        else:
-            for name in names[len(row):]:
-                d[name] = self.restval
-        return d
-
-    def _batches(self) -> Iterator[Iterator[dict[Any, Any]]]:
-        if self.fieldnames is None:
-            return
-        while raw := self.reader._take_batch():
-            self._raw = raw
-            self._dicts = self._to_dicts(raw)
-            self._batch = iter(self._dicts)
-            yield self._batch
-
-    def __iter__(self) -> Iterator[dict[Any, Any]]:
-        # Not self: the chain's own __next__ runs in C.
-        return self._rows
 
     def __next__(self) -> dict[Any, Any]:
-        return next(self._rows)
+        if self.line_num == 0:
+            self.fieldnames  # read for its effect: the header row
+        reader = self.reader
+        row = next(reader)
+        self.line_num = reader.line_num
+        while row == []:
+            row = next(reader)
+        names = self.fieldnames
+        if len(row) == len(names):
+            make = self._make
+            if make is None or names is not self._names or names != self._names_copy:
+                make = self._dict_maker_for(names)
+            if make is not None:
+                return make(row)
+        d = dict(zip(names, row))
+        width = len(names)
+        if width < len(row):
+            d[self.restkey] = row[width:]
+        else:
+            for key in names[len(row):]:
+                d[key] = self.restval
+        return d
+
+    def _dict_maker_for(self, names: Any) -> Callable[[Sequence[Any]], dict[Any, Any]] | None:
+        """A maker for `names` when it is a list or a tuple, else None."""
+        if type(names) is list:
+            copy = names.copy()
+        elif type(names) is tuple:
+            copy = names
+        else:
+            return None
+        self._make = _dict_maker(names)
+        self._names, self._names_copy = names, copy
+        return self._make
+
+    __class_getitem__ = classmethod(GenericAlias)
 
 
 class DictWriter:

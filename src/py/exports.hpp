@@ -11,6 +11,8 @@ PyObject* py_reader_type();
 PyObject* py_writer_type();
 PyObject* row_type();
 PyObject* row_iterator_type();
+// The csv-style reader, used by brelt/_reader.py; private (not in __all__).
+PyObject* csv_reader_type();
 
 extern PyMethodDef read_csv_definition;
 extern PyMethodDef write_csv_definition;

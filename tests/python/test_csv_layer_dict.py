@@ -39,12 +39,6 @@ def test_dict_reader_line_num_and_names_changed_midway():
     assert reader.line_num == 1504
 
 
-def test_dict_reader_on_empty_input():
-    reader = brelt.DictReader(io.StringIO(""))
-    assert reader.fieldnames is None
-    assert list(reader) == []
-
-
 DICTS = [{"a": 1, "b": "x,y", "c": None}, {"a": 2, "b": "z", "c": 3.5}]
 
 

@@ -91,7 +91,7 @@ class DialectReference {
             }
             if (!failed) failed = !process(kEndOfLine, nullptr, 0);
             if (failed) {
-                record_.fields.clear();
+                drop_failed_fields();
                 record_.status = status_;
                 entries.push_back(record_);
                 in_record = false;
@@ -103,13 +103,13 @@ class DialectReference {
         if (in_record) {
             if (!field_.empty() || state_ == InQuotedField) {
                 if (o_.strict) {
-                    record_.fields.clear();
+                    drop_failed_fields();
                     record_.status = dialect::RecordStatus::UnexpectedEnd;
                 } else {
                     save_field();
                 }
             } else {
-                record_.fields.clear();
+                drop_failed_fields();
                 record_.status = dialect::RecordStatus::Dropped;
             }
             entries.push_back(record_);
@@ -160,6 +160,12 @@ class DialectReference {
             size = o_.escape.size;
         }
         return kinds;
+    }
+
+    // A failed record keeps the fields saved before the failure only when
+    // they are converted afterwards (record_field_lines).
+    void drop_failed_fields() {
+        if (!o_.record_field_lines) record_.fields.clear();
     }
 
     void reset() {

@@ -58,9 +58,11 @@ struct DialectOptions {
     // The most characters a field may hold; adding one more is an error. A
     // negative limit lets no field hold any character.
     std::int64_t field_limit = 131072;
-    // Records which line of its record each field ended on, for callers that
-    // convert fields afterwards and must restart after the line of a field
-    // that fails to convert.
+    // For callers that convert fields afterwards, as the csv module converts
+    // each as it ends: records the line of its record each field ended on
+    // (a field that fails to convert gives up the rest of that line), and a
+    // failed record keeps the fields it had saved (one of them may fail to
+    // convert first).
     bool record_field_lines = false;
     Isa isa = Isa::Scalar;
 };

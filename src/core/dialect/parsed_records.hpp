@@ -40,6 +40,8 @@ enum class RecordStatus : std::uint8_t {
     Dropped,           // the input ended on a record without text: no row
 };
 
+// A failed record has no fields, unless DialectOptions::record_field_lines
+// keeps the ones it saved before it failed.
 struct RecordEntry {
     std::uint64_t first_field;
     // Where the record's first line starts in the input.

@@ -179,10 +179,17 @@ class RecordParser {
         return Step::RecordDone;
     }
 
+    // Fields saved before a failure stay with it when fields are converted
+    // afterwards: the csv module converts each as it is saved, so one of
+    // them may fail first.
+    void drop_failed_fields() {
+        if (!options_.record_field_lines) truncate_record();
+    }
+
     // The record fails on the current line; its rest is dropped. At an
     // end-of-line event that line is already over.
     Step fail(RecordStatus status, bool at_line_end = false) {
-        truncate_record();
+        drop_failed_fields();
         if (!at_line_end && !skip_rest_of_line()) return Step::NeedInput;
         next_line();
         push_entry(status, lines_ + 1);
@@ -262,7 +269,7 @@ class RecordParser {
         if (!in_.final) return Step::NeedInput;
         if (field_size() != 0 || state_ == State::InQuotedField) {
             if (options_.strict) {
-                truncate_record();
+                drop_failed_fields();
                 push_entry(RecordStatus::UnexpectedEnd, lines_);
                 return Step::RecordDone;
             }
@@ -270,7 +277,7 @@ class RecordParser {
             save_field_on_line(lines_ - 1);
             return commit_row();
         }
-        truncate_record();
+        drop_failed_fields();
         push_entry(RecordStatus::Dropped, lines_);
         return Step::RecordDone;
     }
@@ -450,16 +457,18 @@ class RecordParser {
         if (ended != 0) {
             FieldSpan* spans = out_.fields.data() + first_new;
             spans[0].start |= field_flags_;
-            for (std::size_t i = 0; i < ended; ++i) {
-                if (too_large(spans[i].offset(), spans[i].end)) {
-                    pos_ = static_cast<std::size_t>(spans[i].end);
-                    return fail(RecordStatus::FieldTooLarge);
-                }
-            }
+            std::size_t kept = 0;
+            while (kept < ended && !too_large(spans[kept].offset(), spans[kept].end))
+                ++kept;
             if (options_.record_field_lines) {
                 const auto line = static_cast<std::uint32_t>(lines_);
-                for (std::size_t i = 0; i < ended; ++i)
+                for (std::size_t i = 0; i < kept; ++i)
                     out_.field_lines.push_back(line);
+            }
+            if (kept < ended) {
+                pos_ = static_cast<std::size_t>(spans[kept].end);
+                out_.fields.set_size(first_new + kept);
+                return fail(RecordStatus::FieldTooLarge);
             }
             reset_field();
         }
