@@ -13,9 +13,11 @@
 #include <vector>
 
 #include "csv_samples.hpp"
+#include "table/column_sample.hpp"
 #include "table/parse_table.hpp"
 #include "types/cell_text.hpp"
 #include "types/convert.hpp"
+#include "types/infer.hpp"
 
 namespace {
 
@@ -42,7 +44,8 @@ void BM_ConvertColumn(benchmark::State& state) {
     const ParsedTable& table = mixed_table();
     const auto column = static_cast<std::size_t>(state.range(0));
     const NullValues nulls = NullValues::defaults();
-    const ColumnType type = infer_column_type(table, column, kInferenceSampleRows, nulls);
+    const ColumnType type =
+        infer_column_type(column_sample(table, column, kInferenceSampleRows), nulls);
     static const char* const kTypeNames[] = {"int", "float", "bool", "str"};
     state.SetLabel(table.column_names()[column] + ":" + kTypeNames[static_cast<int>(type)]);
     for (auto _ : state) {
@@ -61,7 +64,8 @@ void BM_InferColumnType(benchmark::State& state) {
     const std::size_t columns = table.column_names().size();
     for (auto _ : state) {
         for (std::size_t column = 0; column < columns; ++column)
-            benchmark::DoNotOptimize(infer_column_type(table, column, kInferenceSampleRows, nulls));
+            benchmark::DoNotOptimize(
+                infer_column_type(column_sample(table, column, kInferenceSampleRows), nulls));
     }
     report_per_cell(state, columns * kInferenceSampleRows);
 }

@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
     const double prepare = median_seconds([&] { (void)prepare_read(request); });
 
     const ParsedTable& table = *prepared->table;
-    const std::vector<ColumnPlan>& plans = prepared->columns;
+    const std::vector<ColumnPlan>& plans = prepared->plan.columns;
     const std::size_t rows = table.row_count();
     auto cells = std::make_unique<CellValue[]>(rows * plans.size());
     const bool parallel = converts_in_parallel(rows, plans.size());
@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
             convert_columns(table, 0, rows, std::span(plans).subspan(k, 1), request.nulls, false,
                             cells.get());
         });
-        std::printf("  column %zu (%s): %.1f ms\n", k, prepared->keys[k].c_str(), column * 1e3);
+        std::printf("  column %zu (%s): %.1f ms\n", k, prepared->plan.keys[k].c_str(), column * 1e3);
     }
     return 0;
 }

@@ -14,9 +14,11 @@
 #include <vector>
 
 #include "cell_text_reference.hpp"
+#include "table/column_sample.hpp"
 #include "table/parse_table.hpp"
 #include "types/cell_text.hpp"
 #include "types/convert.hpp"
+#include "types/infer.hpp"
 
 namespace {
 
@@ -143,7 +145,8 @@ void check_inference(std::string_view text) {
         check(table.field(row, 0) == cells[row]);
     static const NullValues nulls = NullValues::defaults();
     for (std::size_t sample : {kInferenceSampleRows, cells.size() / 2}) {
-        check(infer_column_type(table, 0, sample, nulls) == reference_inference(cells, sample));
+        check(infer_column_type(column_sample(table, 0, sample), nulls) ==
+              reference_inference(cells, sample));
     }
 }
 

@@ -96,8 +96,11 @@ PyObject* build_module() {
     if (!register_function(module.get(), &read_csv_definition)) return nullptr;
     if (!register_function(module.get(), &write_csv_definition)) return nullptr;
     if (!register_function(module.get(), &sniff_delimiter_definition)) return nullptr;
-    // What the csv-style layer (brelt/_reader.py, brelt/_field_limit.py)
-    // is built on: private, so not in __all__.
+    // Private, so not in __all__: the Python layer wraps them.
+    if (!add_function(module.get(), &plan_partitions_definition)) return nullptr;
+    if (!add_function(module.get(), &read_partition_definition)) return nullptr;
+    // What the csv-style reader (brelt/_reader.py, brelt/_field_limit.py)
+    // is built on, also private.
     if (!add_type(module.get(), "Reader", csv_reader_type)) return nullptr;
     if (!add_function(module.get(), &field_limit_definition)) return nullptr;
 #ifdef BRELT_TEST_HOOKS

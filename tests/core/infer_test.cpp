@@ -8,8 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "table/column_sample.hpp"
 #include "table/parse_table.hpp"
-#include "types/convert.hpp"
+#include "types/infer.hpp"
 
 namespace brelt {
 namespace {
@@ -37,7 +38,7 @@ TableRef table_of(const std::vector<Run>& runs) {
 
 ColumnType infer(const std::vector<Run>& runs, std::size_t sample_rows = kInferenceSampleRows) {
     const TableRef table = table_of(runs);
-    return infer_column_type(*table, 0, sample_rows, NullValues::defaults());
+    return infer_column_type(column_sample(*table, 0, sample_rows), NullValues::defaults());
 }
 
 TEST(InferColumnType, NinetyFivePercentTruncatedIsEnough) {
@@ -99,15 +100,17 @@ TEST(InferColumnType, RowsTooShortForTheColumnAreNotCounted) {
     ASSERT_TRUE(result.ok());
     const ParsedTable& table = *result->table;
     const NullValues nulls = NullValues::defaults();
-    EXPECT_EQ(infer_column_type(table, 1, kInferenceSampleRows, nulls), ColumnType::Int);
-    EXPECT_EQ(infer_column_type(table, 2, kInferenceSampleRows, nulls), ColumnType::Str);
+    EXPECT_EQ(infer_column_type(column_sample(table, 1, kInferenceSampleRows), nulls),
+              ColumnType::Int);
+    EXPECT_EQ(infer_column_type(column_sample(table, 2, kInferenceSampleRows), nulls),
+              ColumnType::Str);
     // Two sampled rows, neither reaching column 1.
     const std::string tail = "a,b\n5\nx\n1,2\n";
     Result<ParseResult> short_first =
         parse_table({reinterpret_cast<const std::uint8_t*>(tail.data()), tail.size()}, {});
     ASSERT_TRUE(short_first.ok());
-    EXPECT_EQ(infer_column_type(*short_first->table, 1, 2, nulls), ColumnType::Str);
-    EXPECT_EQ(infer_column_type(*short_first->table, 1, 3, nulls), ColumnType::Int);
+    EXPECT_EQ(infer_column_type(column_sample(*short_first->table, 1, 2), nulls), ColumnType::Str);
+    EXPECT_EQ(infer_column_type(column_sample(*short_first->table, 1, 3), nulls), ColumnType::Int);
 }
 
 }  // namespace

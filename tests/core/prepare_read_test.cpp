@@ -5,6 +5,7 @@
 #include <string>
 
 #include "temp_file.hpp"
+#include "types/infer.hpp"
 
 namespace brelt {
 namespace {
@@ -19,7 +20,7 @@ Result<PreparedRead> prepare(std::string_view contents, ReadRequest request = {}
 
 std::vector<std::size_t> sources(const PreparedRead& read) {
     std::vector<std::size_t> out;
-    for (const auto& column : read.columns)
+    for (const auto& column : read.plan.columns)
         out.push_back(column.source);
     return out;
 }
@@ -40,10 +41,10 @@ TEST(DelimiterSample, CutsBackToACharacterBoundary) {
 TEST(PrepareRead, DuplicateNamesReadTheLastColumnInTheFirstPosition) {
     auto read = prepare("a,b,a,c,b\n1,x,2.5,y,z\n3,q,4.5,p,w\n");
     ASSERT_TRUE(read.ok());
-    EXPECT_EQ(read->keys, (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(read->plan.keys, (std::vector<std::string>{"a", "b", "c"}));
     EXPECT_EQ(sources(*read), (std::vector<std::size_t>{2, 4, 3}));
-    EXPECT_EQ(read->columns[0].type, ColumnType::Float);
-    EXPECT_EQ(read->columns[1].type, ColumnType::Str);
+    EXPECT_EQ(read->plan.columns[0].type, ColumnType::Float);
+    EXPECT_EQ(read->plan.columns[1].type, ColumnType::Str);
 }
 
 TEST(PrepareRead, HeaderlessNamesCoverTheWidestRecord) {
@@ -51,8 +52,8 @@ TEST(PrepareRead, HeaderlessNamesCoverTheWidestRecord) {
     request.has_header = false;
     auto read = prepare("1\n2,x,3\n\n4,y\n", request);
     ASSERT_TRUE(read.ok());
-    EXPECT_EQ(read->keys, (std::vector<std::string>{"column_1", "column_2", "column_3"}));
-    EXPECT_EQ(read->columns[0].type, ColumnType::Int);
+    EXPECT_EQ(read->plan.keys, (std::vector<std::string>{"column_1", "column_2", "column_3"}));
+    EXPECT_EQ(read->plan.columns[0].type, ColumnType::Int);
     EXPECT_EQ(read->table->row_count(), 3u);
 }
 
@@ -63,7 +64,7 @@ TEST(PrepareRead, HeaderlessSelectionTakesOnlyWellFormedPositions) {
                                                "column_+1", "column_1", "column_2"};
     auto read = prepare("1,x\n2,y\n", request);
     ASSERT_TRUE(read.ok());
-    EXPECT_EQ(read->keys, (std::vector<std::string>{"column_2", "column_1"}));
+    EXPECT_EQ(read->plan.keys, (std::vector<std::string>{"column_2", "column_1"}));
     EXPECT_EQ(sources(*read), (std::vector<std::size_t>{1, 0}));
 }
 
@@ -73,19 +74,19 @@ TEST(PrepareRead, SchemaDecidesAndNamesItLacksAreText) {
     (*request.schema)["b"] = ColumnType::Float;
     auto read = prepare("a,b\n1,2\n", request);
     ASSERT_TRUE(read.ok());
-    EXPECT_EQ(read->columns[0].type, ColumnType::Str);
-    EXPECT_EQ(read->columns[1].type, ColumnType::Float);
+    EXPECT_EQ(read->plan.columns[0].type, ColumnType::Str);
+    EXPECT_EQ(read->plan.columns[1].type, ColumnType::Float);
 }
 
 TEST(PrepareRead, DelimiterIsDetectedOnlyWhenNotGiven) {
     auto detected = prepare("a;b\n1;2\n");
     ASSERT_TRUE(detected.ok());
-    EXPECT_EQ(detected->delimiter, ';');
+    EXPECT_EQ(detected->plan.delimiter, ';');
     ReadRequest request;
     request.delimiter = ',';
     auto given = prepare("a;b\n1;2\n", request);
     ASSERT_TRUE(given.ok());
-    EXPECT_EQ(given->keys, (std::vector<std::string>{"a;b"}));
+    EXPECT_EQ(given->plan.keys, (std::vector<std::string>{"a;b"}));
 }
 
 TEST(PrepareRead, DecodedPathDetectsOverTheWholeText) {
@@ -96,9 +97,30 @@ TEST(PrepareRead, DecodedPathDetectsOverTheWholeText) {
     request.encoding = "utf-8";
     auto decoded = prepare(text, request);
     ASSERT_TRUE(direct.ok() && decoded.ok());
-    EXPECT_EQ(direct->keys.size(), 1u);
-    EXPECT_EQ(decoded->delimiter, ';');
-    EXPECT_EQ(decoded->keys.size(), 2u);
+    EXPECT_EQ(direct->plan.keys.size(), 1u);
+    EXPECT_EQ(decoded->plan.delimiter, ';');
+    EXPECT_EQ(decoded->plan.keys.size(), 2u);
+}
+
+TEST(PrepareRead, AGivenPlanIsTakenAsItIsAndAHeaderlessReadGoesInPieces) {
+    ReadPlan plan;
+    plan.delimiter = ';';
+    plan.keys = {"n"};
+    plan.columns = {{1, ColumnType::Str}};  // inference would say Int
+    ReadRequest request;
+    request.plan = plan;
+    request.has_header = false;
+    request.piece_cells = 1;
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += "x,y;" + std::to_string(i) + "\n";
+    auto read = prepare(text, request);
+    ASSERT_TRUE(read.ok());
+    EXPECT_EQ(read->plan.keys, plan.keys);
+    EXPECT_EQ(read->plan.columns[0].type, ColumnType::Str);
+    EXPECT_EQ(read->table->field(0, 0), "x,y");
+    EXPECT_EQ(read->table->row_count(), kInferenceSampleRows);
+    EXPECT_NE(read->rest, nullptr);
 }
 
 TEST(PrepareRead, FailuresKeepTheirMessages) {

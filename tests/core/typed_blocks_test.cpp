@@ -50,7 +50,7 @@ Result<std::vector<std::vector<std::string>>> read_blocks(const std::string& pat
     request.piece_cells = piece_cells;
     auto prepared = prepare_read(request);
     if (!prepared) return std::move(prepared).error();
-    TypedBlocks blocks(prepared->table, prepared->rest.get(), prepared->columns, request.nulls,
+    TypedBlocks blocks(prepared->table, prepared->rest.get(), prepared->plan.columns, request.nulls,
                        block_cells, parallel);
     std::vector<std::vector<std::string>> rows;
     for (;;) {
@@ -59,9 +59,9 @@ Result<std::vector<std::vector<std::string>>> read_blocks(const std::string& pat
         if (block->rows == 0) break;
         for (std::size_t r = 0; r < block->rows; ++r) {
             std::vector<std::string> row;
-            for (std::size_t k = 0; k < prepared->columns.size(); ++k) {
+            for (std::size_t k = 0; k < prepared->plan.columns.size(); ++k) {
                 row.push_back(describe(block->cells[k * block->rows + r], *block->table,
-                                       block->first_row + r, prepared->columns[k].source));
+                                       block->first_row + r, prepared->plan.columns[k].source));
             }
             rows.push_back(std::move(row));
         }
@@ -119,8 +119,8 @@ TEST(TypedBlocks, LeavingEarlyWithABlockPendingIsSafe) {
     auto prepared = prepare_read(request);
     ASSERT_TRUE(prepared.ok());
     ASSERT_NE(prepared->rest, nullptr);
-    TypedBlocks blocks(prepared->table, prepared->rest.get(), prepared->columns, request.nulls, 400,
-                       true);
+    TypedBlocks blocks(prepared->table, prepared->rest.get(), prepared->plan.columns, request.nulls,
+                       400, true);
     ASSERT_TRUE(blocks.next().ok());
 }
 

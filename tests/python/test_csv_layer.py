@@ -18,41 +18,6 @@ def csv_rows(text, **settings):
     return list(csv.reader(io.StringIO(text, newline=""), **settings))
 
 
-@pytest.mark.parametrize("dialect, overrides, delimiter, quoting", [
-    ("excel", {}, ",", brelt.QUOTE_MINIMAL),
-    ("excel-tab", {}, "\t", brelt.QUOTE_MINIMAL),
-    ("unix", {}, ",", brelt.QUOTE_ALL),
-    (csv.excel_tab, {"delimiter": ";"}, ";", brelt.QUOTE_MINIMAL),
-    (brelt.Dialect(delimiter="|"), {"quoting": brelt.QUOTE_ALL}, "|", brelt.QUOTE_ALL),
-])
-def test_dialect_names_objects_and_overrides(dialect, overrides, delimiter, quoting):
-    for made in (brelt.reader([], dialect, **overrides), brelt.writer(io.StringIO(), dialect, **overrides)):
-        assert (made.dialect.delimiter, made.dialect.quoting) == (delimiter, quoting)
-        with pytest.raises(AttributeError):
-            made.dialect.delimiter = ","
-
-
-@pytest.mark.parametrize("setting, error, words", [
-    ({"escapechar": "\\"}, ValueError, "escapechar"),
-    ({"doublequote": False}, ValueError, "doublequote"),
-    ({"skipinitialspace": True}, ValueError, "skipinitialspace"),
-    ({"quoting": 4}, ValueError, "QUOTE_STRINGS"),
-    ({"quoting": 9}, TypeError, "quoting"),
-    ({"quoting": True}, TypeError, "quoting"),
-    ({"delimiter": ""}, TypeError, "delimiter"),
-    ({"delimiter": ";;"}, TypeError, "delimiter"),
-    ({"delimiter": "\n"}, ValueError, "delimiter"),
-    ({"delimiter": "é"}, ValueError, "ASCII"),
-    ({"delimiter": '"'}, ValueError, "same character"),
-    ({"lineterminator": 0}, TypeError, "lineterminator"),
-    ({"dialect": "nonesuch"}, brelt.Error, "unknown dialect"),
-    ({"bad_attr": 0}, TypeError, "bad_attr"),
-])
-def test_settings_brelt_cannot_honour_are_refused_by_name(setting, error, words):
-    with pytest.raises(error, match=words):
-        brelt.writer(io.StringIO(), **setting)
-
-
 class Recorder:
     def __init__(self, fail_with=None):
         self.calls, self.fail_with = [], fail_with

@@ -1,43 +1,19 @@
 // Everything a typed read does before Python objects are made: load the file,
-// pick the text and the delimiter, parse, and decide each output column's
-// source and type. Runs without the interpreter lock.
+// pick the text and the delimiter, parse a first piece, and plan the columns
+// (or take all of that from a given plan). Runs without the interpreter lock.
 #pragma once
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
-#include <unordered_map>
-#include <vector>
 
 #include "common/result.hpp"
 #include "input/load.hpp"
 #include "table/parse_table.hpp"
 #include "table/parsed_table.hpp"
-#include "types/column_plan.hpp"
-#include "types/null_values.hpp"
+#include "table/read_plan.hpp"
 
 namespace brelt {
-
-struct ReadRequest {
-    std::string path;
-    std::optional<std::uint8_t> delimiter;  // detected when absent
-    bool has_header = true;
-    // When given (even empty), names it lacks are Str and nothing is inferred.
-    std::optional<std::unordered_map<std::string, ColumnType>> schema;
-    std::uint64_t skip_rows = 0;
-    std::optional<std::uint64_t> max_rows;
-    std::optional<std::vector<std::string>> columns;
-    NullValues nulls = NullValues::defaults();
-    std::optional<std::string> encoding;
-    bool strict = false;
-    // When not 0, only a first piece of about this many cells (and at least
-    // the rows inference looks at) is parsed here; the rest is left to
-    // PreparedRead::rest. Without a header every record is parsed at once:
-    // the names depend on the widest one.
-    std::size_t piece_cells = 0;
-    TableLimits limits;  // tests lower them
-};
 
 struct PreparedRead;
 Result<PreparedRead> prepare_read(const ReadRequest& request);
@@ -65,20 +41,14 @@ class RemainingRecords {
     std::unique_ptr<TableStream> stream_;
 };
 
-// Without a header row the columns are called column_1 ... column_N, N being
-// the widest record's field count.
-inline constexpr std::string_view kGeneratedNamePrefix = "column_";
-
 struct PreparedRead {
     // Every record, or with `rest` the first piece of them (the rows that the
     // column types were judged from).
     TableRef table;
     std::unique_ptr<RemainingRecords> rest;
-    // One per distinct column name, in the order names first appear; the plan
-    // reads the last column of that name, whose value a dict would keep.
-    std::vector<std::string> keys;
-    std::vector<ColumnPlan> columns;
-    char delimiter = ',';  // the one used
+    // The request's plan when it has one, else the one decided from the
+    // start of the file.
+    ReadPlan plan;
 };
 
 // Errors keep the failing step's message: file errors, decoding errors,

@@ -3,6 +3,7 @@
 // scan_sse2.cpp, scan_avx2.cpp, scan_neon.cpp).
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -143,10 +144,38 @@ std::size_t find_byte(const std::uint8_t* data, std::size_t size, std::uint8_t b
     return size;
 }
 
+// Each compare result adds one to a per-byte counter where it matched
+// (add_hits); the counters are summed (sum_bytes) before any can pass 255.
+template <class V>
+std::size_t count_byte(const std::uint8_t* data, std::size_t size, std::uint8_t byte) {
+    constexpr std::size_t kRegisters = 4;  // independent counters, for throughput
+    constexpr std::size_t kStep = kRegisters * V::kWidth;
+    const auto needle = V::splat(byte);
+    std::size_t count = 0;
+    std::size_t i = 0;
+    while (i + kStep <= size) {
+        typename V::Reg counters[kRegisters];
+        for (auto& counter : counters)
+            counter = V::splat(0);
+        const std::size_t rounds = std::min<std::size_t>(255, (size - i) / kStep);
+        for (std::size_t round = 0; round < rounds; ++round, i += kStep) {
+            for (std::size_t k = 0; k < kRegisters; ++k) {
+                counters[k] =
+                    V::add_hits(counters[k], V::equal(V::load(data + i + k * V::kWidth), needle));
+            }
+        }
+        for (const auto& counter : counters)
+            count += V::sum_bytes(counter);
+    }
+    for (; i < size; ++i)
+        count += data[i] == byte;
+    return count;
+}
+
 template <class V>
 constexpr ScanKernels kernels_for_vector() {
     return ScanKernels{&scan_unquoted<V>, &find_byte<V>, &read_simple_record<V>,
-                       &read_record_batch<V>};
+                       &read_record_batch<V>, &count_byte<V>};
 }
 
 }  // namespace brelt::scan

@@ -1,8 +1,8 @@
-#include <algorithm>
+#include "types/infer.hpp"
+
 #include <cstdint>
 
 #include "types/cell_text.hpp"
-#include "types/convert.hpp"
 
 namespace brelt {
 
@@ -35,14 +35,10 @@ void count_text(std::string_view text, const NullValues& nulls, SampleCounts& co
 
 }  // namespace
 
-ColumnType infer_column_type(const ParsedTable& table, std::size_t column, std::size_t sample_rows,
-                             const NullValues& nulls) {
+ColumnType infer_column_type(std::span<const std::string_view> sample, const NullValues& nulls) {
     SampleCounts counts;
-    const std::size_t rows = std::min(table.row_count(), sample_rows);
-    for (std::size_t row = 0; row < rows; ++row) {
-        if (column >= table.field_count(row)) continue;
-        count_text(trim_text(table.field(row, column)), nulls, counts);
-    }
+    for (const std::string_view text : sample)
+        count_text(trim_text(text), nulls, counts);
     const std::uint64_t non_null = counts.considered - counts.nulls;
     if (non_null == 0) return ColumnType::Str;
     // 95% of the non-null texts, truncated. With a single non-null text the bar

@@ -12,6 +12,8 @@
 //   Reg splat(b), load(p), load_aligned(p), equal(a, b), either(a, b)
 //   uint64_t mask(r)   bit kBitsPerByte*i + kBitsPerByte-1 set for byte i
 //   bool any(r)        whether any byte of a compare result is set
+//   Reg add_hits(acc, r)  acc plus one in each byte where compare result r is set
+//   uint64_t sum_bytes(acc)  the sum of acc's bytes
 //   uint64_t mask64(rs)  bit i set for byte i of the 64 bytes that the
 //                        64 / kWidth compare results rs cover
 #pragma once
@@ -47,6 +49,14 @@ struct WordVector {
     static Reg either(Reg a, Reg b) { return a | b; }
     static std::uint64_t mask(Reg r) { return r; }
     static bool any(Reg r) { return r != 0; }
+    // A compare result has only the top bit of a matching byte set.
+    static Reg add_hits(Reg acc, Reg r) { return acc + (r >> 7); }
+    // Neighbouring bytes summed into 16-bit lanes (at most 510 each), then
+    // the four lanes into the top one by a multiply.
+    static std::uint64_t sum_bytes(Reg acc) {
+        const Reg pairs = (acc & 0x00FF00FF00FF00FFULL) + ((acc >> 8) & 0x00FF00FF00FF00FFULL);
+        return (pairs * 0x0001000100010001ULL) >> 48;
+    }
     // Each word's top bits gathered into one byte: bit 8i of (r >> 7) lands
     // at bit 56 + i of the product, and no two partial products meet.
     static std::uint64_t mask64(const Reg* r) {
