@@ -1,36 +1,25 @@
 """DictReader and DictWriter: the csv module's dict-shaped reader and
 writer."""
 
-from collections.abc import Callable, Collection, Iterable, Iterator, Mapping, Sequence
+from collections.abc import Collection, Iterable, Mapping
 from operator import itemgetter
 from types import GenericAlias
 from typing import Any
 
+from brelt._core import DictReaderBase
 from brelt._reader import Reader, SupportsRead, reader
 from brelt._writer import SupportsWrite, Writer, writer
 
 
-def _dict_maker(fieldnames: Sequence[Any]) -> Callable[[Sequence[str]], dict[Any, str]]:
-    """A function from a row of exactly len(fieldnames) fields to its dict.
-
-    Compiled once per list of names, as a dict display with the names bound
-    as constants: about twice as fast as dict(zip(fieldnames, row)). A name
-    given twice keeps its first place and its last value, as with zip.
-    """
-    names = {f"_name{i}": name for i, name in enumerate(fieldnames)}
-    body = ", ".join(f"_name{i}: row[{i}]" for i in range(len(fieldnames)))
-    make: Callable[[Sequence[str]], dict[Any, str]] = eval(  # noqa: S307 (indexes only)
-        f"lambda row: {{{body}}}", names)
-    return make
-
-
-class DictReader:
-    """Rows of CSV text as dicts keyed by the field names.
+class DictReader(DictReaderBase):
+    """Rows of CSV text as dicts keyed by the field names, as the csv
+    module's DictReader gives them.
 
     The names are `fieldnames` when given, else the first record. A longer
     record's extra fields go, as a list, under `restkey`; a shorter record's
     missing names get `restval`. Blank records are skipped. `line_num` is
-    the reader's after the last row returned, as in the csv module.
+    the reader's after the last row returned. Each row is made in C
+    (DictReaderBase), the csv module's __next__ step for step.
     """
 
     def __init__(self, f: "SupportsRead | Iterable[str]",
@@ -39,17 +28,12 @@ class DictReader:
                  **kwds: Any) -> None:
         if fieldnames is not None and iter(fieldnames) is fieldnames:
             fieldnames = list(fieldnames)
-        self._fieldnames: Any = fieldnames
+        self._fieldnames = fieldnames
         self.restkey = restkey
         self.restval = restval
         self.reader: Reader = reader(f, dialect, *args, **kwds)
         self.dialect = dialect
         self.line_num = 0
-        # A compiled dict maker for the names object `_names`, while it holds
-        # what `_names_copy` holds (a list may change in place).
-        self._make: Callable[[Sequence[Any]], dict[Any, Any]] | None = None
-        self._names: Any = None
-        self._names_copy: Any = None
 
     def __iter__(self) -> "DictReader":
         return self
@@ -69,42 +53,6 @@ class DictReader:
     @fieldnames.setter
     def fieldnames(self, value: Any) -> None:
         self._fieldnames = value
-
-    def __next__(self) -> dict[Any, Any]:
-        if self.line_num == 0:
-            self.fieldnames  # read for its effect: the header row
-        reader = self.reader
-        row = next(reader)
-        self.line_num = reader.line_num
-        while row == []:
-            row = next(reader)
-        names = self.fieldnames
-        if len(row) == len(names):
-            make = self._make
-            if make is None or names is not self._names or names != self._names_copy:
-                make = self._dict_maker_for(names)
-            if make is not None:
-                return make(row)
-        d = dict(zip(names, row))
-        width = len(names)
-        if width < len(row):
-            d[self.restkey] = row[width:]
-        else:
-            for key in names[len(row):]:
-                d[key] = self.restval
-        return d
-
-    def _dict_maker_for(self, names: Any) -> Callable[[Sequence[Any]], dict[Any, Any]] | None:
-        """A maker for `names` when it is a list or a tuple, else None."""
-        if type(names) is list:
-            copy = names.copy()
-        elif type(names) is tuple:
-            copy = names
-        else:
-            return None
-        self._make = _dict_maker(names)
-        self._names, self._names_copy = names, copy
-        return self._make
 
     __class_getitem__ = classmethod(GenericAlias)
 

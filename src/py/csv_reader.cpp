@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 
+#include "csv_reader.hpp"
 #include "csv_reader_state.hpp"
 #include "exports.hpp"
 #include "input/utf8_encode.hpp"
@@ -218,6 +219,19 @@ PyObject* csv_reader_type() {
     static PyObject* type = nullptr;
     if (type == nullptr) type = PyType_FromSpec(&reader_spec);
     return type;
+}
+
+bool is_csv_reader(PyObject* object) {
+    PyObject* type = csv_reader_type();
+    return type != nullptr && Py_TYPE(object) == reinterpret_cast<PyTypeObject*>(type);
+}
+
+PyObject* csv_reader_next(PyObject* reader) {
+    return reader_next(reader);
+}
+
+std::uint64_t csv_reader_line_num(PyObject* reader) {
+    return reader_of(reader)->state->line_num();
 }
 
 }  // namespace brelt::py

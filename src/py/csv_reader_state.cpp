@@ -14,7 +14,7 @@ using dialect::RecordStatus;
 // Longer text is parsed with the interpreter lock released.
 constexpr std::size_t kParseWithoutLock = 1 << 16;
 // Rows are built this many at a time, with the collector paused.
-constexpr std::size_t kRowsPerBuild = 512;
+constexpr std::size_t kRowsPerBuild = 16;
 
 }  // namespace
 
@@ -99,8 +99,8 @@ void CsvReaderState::prepare_rows() {
     const std::size_t limit = std::min(parsed_.records.size(), next_record_ + kRowsPerBuild);
     while (end < limit && parsed_.records[end].status == RecordStatus::Row)
         ++end;
-    const BuiltRows built =
-        build_rows(parsed_, text_.bytes.data(), next_record_, end, conversion_, prepared_);
+    const BuiltRows built = build_rows(parsed_, text_.bytes.data(), next_record_, end, conversion_,
+                                       strings_, prepared_);
     prepared_first_ = next_record_;
     next_record_ = built.stopped_at;
     if (built.stopped_at != end) {
@@ -115,7 +115,7 @@ void CsvReaderState::prepare_rows() {
 bool CsvReaderState::fields_convert(std::size_t record) {
     std::vector<PyObject*> built;
     const BuiltRows result =
-        build_rows(parsed_, text_.bytes.data(), record, record + 1, conversion_, built);
+        build_rows(parsed_, text_.bytes.data(), record, record + 1, conversion_, strings_, built);
     for (PyObject* row : built)
         Py_DECREF(row);
     if (result.stopped_at == record + 1) return true;

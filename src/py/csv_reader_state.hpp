@@ -79,6 +79,7 @@ class CsvReaderState {
     bool reparse_ = false;           // text_ holds records not parsed yet
     std::size_t next_record_ = 0;    // the first record not built or raised yet
 
+    ColumnStrings strings_;
     // Rows built ahead: prepared_[i] is record prepared_first_ + i.
     std::vector<PyObject*> prepared_;
     std::size_t prepared_next_ = 0;

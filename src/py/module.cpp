@@ -102,6 +102,7 @@ PyObject* build_module() {
     // What the csv-style reader (brelt/_reader.py, brelt/_field_limit.py)
     // is built on, also private.
     if (!add_type(module.get(), "Reader", csv_reader_type)) return nullptr;
+    if (!add_type(module.get(), "DictReaderBase", dict_reader_base_type)) return nullptr;
     if (!add_function(module.get(), &field_limit_definition)) return nullptr;
 #ifdef BRELT_TEST_HOOKS
     // Private and only in test builds, so not in __all__ (table_limits.hpp).

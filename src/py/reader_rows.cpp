@@ -43,21 +43,24 @@ PyObject* field_object(std::string_view text, FieldSpan span, const RowConversio
 
 BuiltRows build_rows(const dialect::ParsedRecords& parsed, const std::uint8_t* input,
                      std::size_t first, std::size_t last, const RowConversion& conversion,
-                     std::vector<PyObject*>& out) {
+                     ColumnStrings& strings, std::vector<PyObject*>& out) {
     // Only strs, floats and lists are made here: no Python code runs.
     CollectorPause pause;
     const bool plain = conversion.quoting != Quoting::NonNumeric &&
                        conversion.quoting != Quoting::Strings &&
                        conversion.quoting != Quoting::NotNull && !conversion.surrogates;
+    out.reserve(out.size() + (last - first));
     for (std::size_t r = first; r < last; ++r) {
         const dialect::RecordEntry& record = parsed.records[r];
-        OwnedRef list = OwnedRef::steal(new_list(static_cast<Py_ssize_t>(record.field_count)));
+        const std::uint32_t count = record.field_count;
+        const FieldSpan* spans = parsed.fields.data() + record.first_field;
+        strings.cover(count);
+        OwnedRef list = OwnedRef::steal(new_list(static_cast<Py_ssize_t>(count)));
         if (!list) return {r};
-        for (std::uint32_t i = 0; i < record.field_count; ++i) {
-            const FieldSpan span = parsed.fields[record.first_field + i];
-            const std::string_view text = parsed.text(input, span);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const std::string_view text = parsed.text(input, spans[i]);
             PyObject* field =
-                plain ? field_to_str(text, "alloc") : field_object(text, span, conversion);
+                plain ? strings.get(i, text) : field_object(text, spans[i], conversion);
             if (field == nullptr) return {r, i};
             PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), field);
         }

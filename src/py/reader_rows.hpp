@@ -6,9 +6,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <string_view>
 #include <vector>
 
 #include "dialect/parsed_records.hpp"
+#include "str_cache.hpp"
 #include "support/python.hpp"
 
 namespace brelt::py {
@@ -29,6 +32,34 @@ struct RowConversion {
     bool surrogates = false;
 };
 
+// Repeated texts of a column share one str object, as in read_csv: a cache
+// for each of the first columns, which switches itself off where the
+// column's text is mostly unique, and holds a bounded number of texts so a
+// reader's memory stays bounded however long it reads.
+class ColumnStrings {
+  public:
+    // Caches for columns [0, count) (as many of them as are cached).
+    void cover(std::size_t count) {
+        count = count < kCachedColumns ? count : kCachedColumns;
+        while (caches_.size() < count)
+            caches_.push_back(std::make_unique<StrObjectCache>(seed_, kTextsPerColumn));
+    }
+
+    // A new reference to a str of `text` (valid UTF-8), or nullptr with the
+    // exception set. `column` must be covered, or past the cached ones.
+    PyObject* get(std::size_t column, std::string_view text) {
+        if (column < caches_.size() && caches_[column]->enabled())
+            return caches_[column]->get(text);
+        return new_cell_str(text);
+    }
+
+  private:
+    static constexpr std::size_t kCachedColumns = 64;
+    static constexpr std::size_t kTextsPerColumn = 512;
+    HashSeed seed_ = HashSeed::random();
+    std::vector<std::unique_ptr<StrObjectCache>> caches_;
+};
+
 struct BuiltRows {
     // The first record not turned into a list: `last`, or the one with a
     // field that failed to convert (its exception is set).
@@ -40,6 +71,6 @@ struct BuiltRows {
 // appended to `out`.
 BuiltRows build_rows(const dialect::ParsedRecords& parsed, const std::uint8_t* input,
                      std::size_t first, std::size_t last, const RowConversion& conversion,
-                     std::vector<PyObject*>& out);
+                     ColumnStrings& strings, std::vector<PyObject*>& out);
 
 }  // namespace brelt::py

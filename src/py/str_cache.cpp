@@ -52,17 +52,31 @@ StrObjectCache::~StrObjectCache() {
 
 std::uint64_t StrObjectCache::hash(std::string_view text) const {
     constexpr std::uint64_t kMix = 0xA0761D6478BD642FULL;
-    std::uint64_t h = seed_.words[0] ^ (text.size() * kMix);
-    const char* p = text.data();
-    std::size_t left = text.size();
-    for (; left >= 8; p += 8, left -= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, 8);
-        h = fold_multiply(h ^ word, seed_.words[1] ^ kMix);
-    }
+    const auto load = [](const char* p, std::size_t n) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p, n);
+        return word;
+    };
+    const std::size_t size = text.size();
+    const char* const data = text.data();
+    std::uint64_t h = seed_.words[0] ^ (size * kMix);
+    std::size_t at = 0;
+    for (; at + 8 < size; at += 8)
+        h = fold_multiply(h ^ load(data + at, 8), seed_.words[1] ^ kMix);
+    // The last 1 to 8 bytes in one word, read with fixed-size loads (which
+    // may overlap bytes already mixed in) rather than byte by byte.
     std::uint64_t tail = 0;
-    if (left != 0) std::memcpy(&tail, p, left);  // an empty view may have no data
-    h = fold_multiply(h ^ tail ^ left, seed_.words[1] ^ 0xE7037ED1A0B428DBULL);
+    if (size >= 8) {
+        tail = load(data + size - 8, 8);
+    } else if (size >= 4) {
+        tail = load(data, 4) << 32 | load(data + size - 4, 4);
+    } else if (size != 0) {
+        const auto byte = [&](std::size_t i) {
+            return static_cast<std::uint64_t>(static_cast<unsigned char>(data[i]));
+        };
+        tail = byte(0) << 16 | byte(size >> 1) << 8 | byte(size - 1);
+    }
+    h = fold_multiply(h ^ tail ^ (size - at), seed_.words[1] ^ 0xE7037ED1A0B428DBULL);
     return fold_multiply(h, kMix);
 }
 
@@ -79,8 +93,10 @@ PyObject* StrObjectCache::get(std::string_view text) {
             ++misses_;
             result = new_cell_str(text);
             if (result == nullptr) return nullptr;
-            slot = Slot{keep(text), text.size(), h, Py_NewRef(result)};
-            ++used_;
+            if (used_ < max_entries_) {
+                slot = Slot{keep(text), text.size(), h, Py_NewRef(result)};
+                ++used_;
+            }
             break;
         }
         if (slot.hash == h && slot.size == text.size() &&

@@ -99,6 +99,11 @@ class RecordParser {
         if (!single_byte_delimiter_) unquoted[count++] = options_.delimiter.lead();
         for (std::size_t k = 0; k < kStopBytes; ++k)
             unquoted_scan_.stops[k] = unquoted[k < count ? k : 0];
+        const auto is_line_break = [](const DialectChar& c) {
+            return c.is_set() && (c.lead() == kLineFeed || c.lead() == kCarriageReturn);
+        };
+        plain_line_breaks_ = !is_line_break(options_.delimiter) && !is_line_break(quote_) &&
+                             !is_line_break(options_.escape);
         // With no delimiter of one byte, the delimiter given never matches:
         // a byte that is also a stop stops.
         unquoted_scan_.delimiter =
@@ -318,7 +323,12 @@ class RecordParser {
         if (in_.explicit_lines) return Step::Continue;
         if (first_byte == kLineFeed) return end_of_line();
         if (first_byte != kCarriageReturn) return Step::Continue;
-        if (pos_ < in_.size) return in_.data[pos_] == kLineFeed ? Step::Continue : end_of_line();
+        if (pos_ < in_.size) {
+            if (in_.data[pos_] != kLineFeed) return end_of_line();
+            if (state_ != State::EatCrNl) return Step::Continue;
+            ++pos_;  // EAT_CRNL passes over the LF of a CR LF
+            return end_of_line();
+        }
         return in_.final ? end_of_line() : Step::NeedInput;
     }
 
@@ -477,10 +487,20 @@ class RecordParser {
             if (ended != 0 || state_ == State::StartField) field_start_ = field_start;
             field_end_ = stop;
             state_ = State::InField;
-            if (field_size() > field_limit_ && !within_limit())
+            if (field_size() > field_limit_ && !within_limit()) {
                 return fail(RecordStatus::FieldTooLarge);
+            }
         } else {
             state_ = State::StartField;
+        }
+        // The usual stop, a line break that is no dialect character, ends the
+        // field here rather than in a step of its own.
+        const std::uint8_t byte = stop < to ? in_.data[stop] : 0;
+        if (plain_line_breaks_ && (byte == kLineFeed || byte == kCarriageReturn)) {
+            save_field();
+            state_ = State::EatCrNl;
+            pos_ = stop + 1;
+            return after_char(byte);
         }
         return Step::Continue;
     }
@@ -593,6 +613,7 @@ class RecordParser {
 
     FieldScan unquoted_scan_{};
     bool single_byte_delimiter_ = true;
+    bool plain_line_breaks_ = true;  // no dialect character is CR or LF
     std::uint8_t pieced_stops_[4]{};
     std::uint8_t quoted_stops_[4]{};
 

@@ -11,23 +11,30 @@
 
 namespace brelt::py {
 
-// True when no byte has its high bit set. Byte by byte up to an 8-byte
-// boundary, then whole words, then the tail.
+// True when no byte has its high bit set: words of 8 bytes, the last one
+// overlapping the one before; shorter texts in two overlapping halves.
 inline bool is_ascii(const char* data, std::size_t size) {
-    const auto* p = reinterpret_cast<const unsigned char*>(data);
-    const unsigned char* const end = p + size;
-    while (p < end && (reinterpret_cast<std::uintptr_t>(p) & 7) != 0) {
-        if (*p++ & 0x80) return false;
-    }
-    for (; end - p >= 8; p += 8) {
+    const auto load8 = [](const char* p) {
         std::uint64_t word;
         std::memcpy(&word, p, 8);
-        if (word & 0x8080808080808080ULL) return false;
+        return word;
+    };
+    const auto load4 = [](const char* p) {
+        std::uint32_t word;
+        std::memcpy(&word, p, 4);
+        return word;
+    };
+    if (size >= 8) {
+        std::uint64_t any = load8(data + size - 8);
+        for (std::size_t i = 0; i + 8 < size; i += 8)
+            any |= load8(data + i);
+        return (any & 0x8080808080808080ULL) == 0;
     }
-    while (p < end) {
-        if (*p++ & 0x80) return false;
-    }
-    return true;
+    if (size >= 4) return ((load4(data) | load4(data + size - 4)) & 0x80808080U) == 0;
+    unsigned any = 0;
+    for (std::size_t i = 0; i < size; ++i)
+        any |= static_cast<unsigned char>(data[i]);
+    return (any & 0x80) == 0;
 }
 
 // A compact ASCII str holding a copy of `text`, which must be ASCII.
