@@ -17,7 +17,7 @@ std::size_t scan_unquoted_scalar(const UnquotedScan& scan, std::uint64_t& field_
 
 const ScanKernels kScalar{&scan_unquoted_scalar, &find_byte_short,
                           &read_simple_record<simd::WordVector>,
-                          &read_record_batch<simd::WordVector>};
+                          &read_record_batch<simd::WordVector>, &count_byte<simd::WordVector>};
 
 }  // namespace scan
 
