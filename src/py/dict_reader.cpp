@@ -123,8 +123,10 @@ PyObject* next_row(DictReaderObject* state) {
         PyErr_SetString(PyExc_AttributeError, "'DictReader' object has no attribute 'reader'");
         return nullptr;
     }
-    if (is_csv_reader(reader)) return csv_reader_next(reader);
+    // Held: while the reader parses without the interpreter lock, another
+    // thread may assign self.reader.
     OwnedRef held = OwnedRef::borrow(reader);
+    if (is_csv_reader(reader)) return csv_reader_next(reader);
     if (!PyIter_Check(reader)) {
         PyErr_Format(PyExc_TypeError, "'%.200s' object is not an iterator",
                      Py_TYPE(reader)->tp_name);

@@ -41,15 +41,21 @@ class ColumnStrings {
     // Caches for columns [0, count) (as many of them as are cached).
     void cover(std::size_t count) {
         count = count < kCachedColumns ? count : kCachedColumns;
-        while (caches_.size() < count)
+        while (caches_.size() < count) {
             caches_.push_back(std::make_unique<StrObjectCache>(seed_, kTextsPerColumn));
+            active_.push_back(caches_.back().get());
+        }
     }
 
     // A new reference to a str of `text` (valid UTF-8), or nullptr with the
     // exception set. `column` must be covered, or past the cached ones.
     PyObject* get(std::size_t column, std::string_view text) {
-        if (column < caches_.size() && caches_[column]->enabled())
-            return caches_[column]->get(text);
+        if (column < active_.size() && active_[column] != nullptr) {
+            StrObjectCache& cache = *active_[column];
+            PyObject* str = cache.get(text);
+            if (!cache.enabled()) active_[column] = nullptr;
+            return str;
+        }
         return new_cell_str(text);
     }
 
@@ -58,6 +64,8 @@ class ColumnStrings {
     static constexpr std::size_t kTextsPerColumn = 512;
     HashSeed seed_ = HashSeed::random();
     std::vector<std::unique_ptr<StrObjectCache>> caches_;
+    // The caches still on, by column; null for one that switched off.
+    std::vector<StrObjectCache*> active_;
 };
 
 struct BuiltRows {

@@ -60,6 +60,8 @@ class StrObjectCache {
     std::size_t max_entries_;
     std::uint32_t hits_ = 0;
     std::uint32_t misses_ = 0;
+    std::uint32_t window_lookups_ = 0;
+    std::uint32_t window_start_hits_ = 0;
     bool enabled_ = true;
 };
 

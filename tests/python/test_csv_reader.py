@@ -258,3 +258,28 @@ def test_a_daemon_thread_waiting_in_a_read_callback_at_exit():
     result = subprocess.run([sys.executable, "-c", DAEMON_IN_READ], capture_output=True,
                             text=True, timeout=60)
     assert (result.returncode, result.stdout, result.stderr) == (0, "done\n", "")
+
+
+def test_dict_reader_subclasses_and_attributes_act_as_the_csv_module_s():
+    """What the per-row code in C reads from the object: a redefined
+    fieldnames property, names changed in place, restkey and restval."""
+    def subclass(base):
+        class Upper(base):
+            @property
+            def fieldnames(self):
+                names = super().fieldnames
+                return [name.upper() for name in names] if names else names
+        return Upper
+
+    text = "a,b,c\n1,2,3\n\n4,5\n6,7,8,9\n10,11,12\n"
+    seen = []
+    for module in (csv, brelt):
+        made = subclass(module.DictReader)(io.StringIO(text), restval="-")
+        rows = [next(made), next(made)]
+        plain = module.DictReader(io.StringIO(text), restkey="+")
+        rows += [next(plain), plain.line_num]
+        plain.fieldnames[0] = "z"
+        plain.restval = "?"
+        rows += [list(plain), plain.line_num, list(made), made.line_num]
+        seen.append(rows)
+    assert seen[0] == seen[1]

@@ -13,7 +13,7 @@ constexpr std::uint8_t kCarriageReturn = '\r';
 
 // The longest stretch one kernel call scans, so the room it needs for field
 // spans stays bounded.
-constexpr std::size_t kScanChunk = 1 << 16;
+constexpr std::size_t kScanChunk = 1 << 12;
 
 bool is_continuation(std::uint8_t byte) {
     return (byte & 0xC0) == 0x80;
@@ -104,6 +104,12 @@ class RecordParser {
         };
         plain_line_breaks_ = !is_line_break(options_.delimiter) && !is_line_break(quote_) &&
                              !is_line_break(options_.escape);
+        // A quote of one byte that is no other dialect character: where it
+        // opens or closes a field, the steps it takes are known.
+        plain_quote_ = quote_.size == 1 && single_byte_delimiter_ && plain_line_breaks_ &&
+                       quote_.lead() != options_.delimiter.lead() &&
+                       !(options_.escape.is_set() && options_.escape.lead() == quote_.lead());
+        plain_closing_quote_ = plain_quote_ && options_.doublequote;
         // With no delimiter of one byte, the delimiter given never matches:
         // a byte that is also a stop stops.
         unquoted_scan_.delimiter =
@@ -463,7 +469,11 @@ class RecordParser {
         unquoted_scan_.to = to;
         const std::size_t stop = kernels_.scan_fields(unquoted_scan_, field_start, out_.fields);
         const std::size_t ended = out_.fields.size() - first_new;
-        if (ended == 0 && stop == pos_) return char_step();
+        if (ended == 0 && stop == pos_) {
+            // Nothing before the stop: a quote opening the field, or a step.
+            if (state_ == State::StartField && opens_quoted_field(stop)) return Step::Continue;
+            return char_step();
+        }
         if (ended != 0) {
             FieldSpan* spans = out_.fields.data() + first_new;
             spans[0].start |= field_flags_;
@@ -493,8 +503,12 @@ class RecordParser {
         } else {
             state_ = State::StartField;
         }
-        // The usual stop, a line break that is no dialect character, ends the
-        // field here rather than in a step of its own.
+        // The usual stops, a line break that is no dialect character, and a
+        // quote that opens a field, are taken here rather than in a step of
+        // their own.
+        if (state_ == State::StartField && stop < to && opens_quoted_field(stop)) {
+            return Step::Continue;
+        }
         const std::uint8_t byte = stop < to ? in_.data[stop] : 0;
         if (plain_line_breaks_ && (byte == kLineFeed || byte == kCarriageReturn)) {
             save_field();
@@ -503,6 +517,15 @@ class RecordParser {
             return after_char(byte);
         }
         return Step::Continue;
+    }
+
+    // START_FIELD at a quote that can be nothing else: the field is quoted.
+    bool opens_quoted_field(std::size_t at) {
+        if (!plain_quote_ || in_.data[at] != quote_.lead()) return false;
+        field_flags_ |= FieldSpan::kQuoted;
+        state_ = State::InQuotedField;
+        pos_ = at + 1;
+        return true;
     }
 
     // IN_FIELD for a field already put together from pieces, and
@@ -521,11 +544,43 @@ class RecordParser {
     Step quoted_run() {
         const std::size_t to = line_limit();
         const std::size_t stop = kernels_.find_stop(in_.data, pos_, to, quoted_stops_);
-        if (stop == pos_) return char_step();
-        const std::size_t from = pos_;
-        pos_ = stop;
-        if (!add_input(from, stop - from)) return fail(RecordStatus::FieldTooLarge);
-        return Step::Continue;
+        const bool moved = stop != pos_;
+        if (moved) {
+            const std::size_t from = pos_;
+            pos_ = stop;
+            if (!add_input(from, stop - from)) return fail(RecordStatus::FieldTooLarge);
+        }
+        if (stop == to) return Step::Continue;
+        const std::uint8_t byte = in_.data[stop];
+        // A line break inside quotes is text, and may end a line.
+        if (plain_line_breaks_ && (byte == kLineFeed || byte == kCarriageReturn)) {
+            if (!add_input(stop, 1)) return fail(RecordStatus::FieldTooLarge);
+            pos_ = stop + 1;
+            return after_char(byte);
+        }
+        // A doubled quote, and the usual end of a quoted field (its quote,
+        // then a delimiter or a line break), without a step for each byte.
+        if (plain_closing_quote_ && stop + 1 < to && byte == quote_.lead()) {
+            const std::uint8_t next = in_.data[stop + 1];
+            if (next == byte) {
+                if (!add_input(stop + 1, 1)) return fail(RecordStatus::FieldTooLarge);
+                pos_ = stop + 2;
+                return Step::Continue;
+            }
+            if (next == unquoted_scan_.delimiter) {
+                save_field();
+                state_ = State::StartField;
+                pos_ = stop + 2;
+                return Step::Continue;
+            }
+            if (next == kLineFeed || next == kCarriageReturn) {
+                save_field();
+                state_ = State::EatCrNl;
+                pos_ = stop + 2;
+                return after_char(next);
+            }
+        }
+        return moved ? Step::Continue : char_step();
     }
 
     // ---- the open field ----
@@ -614,6 +669,8 @@ class RecordParser {
     FieldScan unquoted_scan_{};
     bool single_byte_delimiter_ = true;
     bool plain_line_breaks_ = true;  // no dialect character is CR or LF
+    bool plain_quote_ = false;
+    bool plain_closing_quote_ = false;  // ... and doubled inside quotes
     std::uint8_t pieced_stops_[4]{};
     std::uint8_t quoted_stops_[4]{};
 

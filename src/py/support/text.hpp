@@ -37,10 +37,37 @@ inline bool is_ascii(const char* data, std::size_t size) {
     return (any & 0x80) == 0;
 }
 
+// Copies up to 16 bytes with two fixed-size moves that may overlap, which
+// short fields (most of them) need more than a call of memcpy.
+inline void copy_short(char* to, const char* from, std::size_t size) {
+    if (size >= 8) {
+        std::uint64_t head, tail;
+        std::memcpy(&head, from, 8);
+        std::memcpy(&tail, from + size - 8, 8);
+        std::memcpy(to, &head, 8);
+        std::memcpy(to + size - 8, &tail, 8);
+    } else if (size >= 4) {
+        std::uint32_t head, tail;
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + size - 4, 4);
+        std::memcpy(to, &head, 4);
+        std::memcpy(to + size - 4, &tail, 4);
+    } else {
+        for (std::size_t i = 0; i < size; ++i)
+            to[i] = from[i];
+    }
+}
+
 // A compact ASCII str holding a copy of `text`, which must be ASCII.
 inline PyObject* new_ascii_str(std::string_view text) {
     PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(text.size()), 127);
-    if (str != nullptr && !text.empty()) std::memcpy(PyUnicode_DATA(str), text.data(), text.size());
+    if (str == nullptr) return nullptr;
+    char* data = static_cast<char*>(PyUnicode_DATA(str));
+    if (text.size() <= 16) {
+        copy_short(data, text.data(), text.size());
+    } else {
+        std::memcpy(data, text.data(), text.size());
+    }
     return str;
 }
 
