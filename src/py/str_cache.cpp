@@ -25,6 +25,31 @@ inline std::uint64_t fold_multiply(std::uint64_t a, std::uint64_t b) {
     return static_cast<std::uint64_t>(product) ^ static_cast<std::uint64_t>(product >> 64);
 }
 
+// Whether `kept` (text.size() bytes) holds `text`: a short text (most are)
+// in two fixed-size loads a side that may overlap, a longer one by memcmp.
+[[gnu::always_inline]] inline bool same_text(const char* kept, std::string_view text) {
+    const std::size_t size = text.size();
+    const char* data = text.data();
+    const auto load = [](const char* p, std::size_t n) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p, n);
+        return word;
+    };
+    if (size > 16) return std::memcmp(kept, data, size) == 0;
+    if (size >= 8) {
+        return load(kept, 8) == load(data, 8) &&
+               load(kept + size - 8, 8) == load(data + size - 8, 8);
+    }
+    if (size >= 4) {
+        return load(kept, 4) == load(data, 4) &&
+               load(kept + size - 4, 4) == load(data + size - 4, 4);
+    }
+    for (std::size_t i = 0; i < size; ++i) {
+        if (kept[i] != data[i]) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 HashSeed HashSeed::random() {
@@ -51,7 +76,8 @@ StrObjectCache::~StrObjectCache() {
     disable();
 }
 
-std::uint64_t StrObjectCache::hash(std::string_view text) const {
+// Inlined into get(): a call per lookup costs as much as the hash itself.
+[[gnu::always_inline]] inline std::uint64_t StrObjectCache::hash(std::string_view text) const {
     constexpr std::uint64_t kMix = 0xA0761D6478BD642FULL;
     const auto load = [](const char* p, std::size_t n) {
         std::uint64_t word = 0;
@@ -100,8 +126,7 @@ PyObject* StrObjectCache::get(std::string_view text) {
             }
             break;
         }
-        if (slot.hash == h && slot.size == text.size() &&
-            (text.empty() || std::memcmp(slot.data, text.data(), text.size()) == 0)) {
+        if (slot.hash == h && slot.size == text.size() && same_text(slot.data, text)) {
             ++hits_;
             result = Py_NewRef(slot.object);
             break;
