@@ -8,6 +8,7 @@ readers must go on after an error as the csv module's do."""
 import contextlib
 import csv
 import io
+import json
 import os
 import subprocess
 import sys
@@ -166,6 +167,27 @@ def test_hostile_lines_give_the_csv_module_errors_and_the_reader_goes_on(items, 
     assert seen(brelt.reader(Lines(items), **options)) == seen(csv.reader(Lines(items), **options))
 
 
+def test_a_file_whose_read_fails_midway_raises_and_reads_on():
+    class Flaky(io.StringIO):
+        calls = 0
+
+        def read(self, size=-1):
+            self.calls += 1
+            if self.calls == 2:
+                raise Boom("read")
+            return b"bytes" if self.calls == 3 else super().read(size)
+
+    with block_size(4):
+        reader = brelt.reader(Flaky("a,b\nc,d\ne,f\n", newline=""))
+    seen = []
+    for _ in range(6):
+        try:
+            seen.append(next(reader))
+        except (Boom, brelt.Error, StopIteration) as error:
+            seen.append(type(error).__name__)
+    assert seen == [["a", "b"], ["c", "d"], "Boom", "Error", ["e", "f"], "StopIteration"]
+
+
 @pytest.mark.parametrize("size", [1, 2, 3, 5, 8])
 def test_block_edges_inside_every_kind_of_character_and_line_end(size):
     """A multi-byte delimiter, quote and escape, CR LF and a quoted line break
@@ -182,7 +204,7 @@ def test_block_edges_inside_every_kind_of_character_and_line_end(size):
 
 
 MEMORY_PEAK = """
-import os, sys, tempfile
+import json, os, sys, tempfile
 import brelt
 
 def kib(key):
@@ -204,16 +226,18 @@ path = os.path.join(tempfile.mkdtemp(), "big.csv")
 with open(path, "w", encoding="utf-8", newline="") as f:
     f.writelines(lines())
 with open(path, encoding="utf-8", newline="") as f:
-    print(peak_of(brelt.reader(lines())), peak_of(brelt.reader(f)), os.path.getsize(path) >> 20)
+    print(json.dumps([peak_of(brelt.reader(lines())), peak_of(brelt.reader(f)),
+                      os.path.getsize(path) >> 20]))
 """
 
 
+@pytest.mark.skipif("asan" in os.environ.get("LD_PRELOAD", ""),
+                    reason="the sanitizer keeps freed memory, so resident sizes say nothing")
 def test_memory_stays_bounded_whatever_the_input_size():
     result = subprocess.run([sys.executable, "-c", MEMORY_PEAK], capture_output=True,
-                            text=True, timeout=300, env={**os.environ, "PYTHONHASHSEED": "0"})
+                            text=True, timeout=300)
     assert result.returncode == 0, result.stderr
-    (lines_count, lines_peak), (file_count, file_peak), megabytes = eval(  # noqa: S307
-        result.stdout.replace(") (", "), (").replace(") ", "), ", 1))
+    (lines_count, lines_peak), (file_count, file_peak), megabytes = json.loads(result.stdout)
     assert lines_count == file_count == 1_000_000 and megabytes > 40
     assert lines_peak < 16 and file_peak < 16, result.stdout
 
