@@ -146,6 +146,20 @@ def fetch_csv(ctx):
     return run
 
 
+# ---- the csv module's API: brelt.reader and DictReader against the csv module's ----
+
+def rows_of(module, kind):
+    """Every row of the file through module.reader or module.DictReader, one
+    by one, as a program reads them; nothing kept."""
+    def factory(ctx):
+        def run():
+            with ctx.open() as f:
+                for _ in getattr(module, kind)(f):
+                    pass
+        return run
+    return factory
+
+
 # ---- writing ----
 
 def writerows_brelt(ctx):
@@ -243,6 +257,14 @@ TASKS = [
         BRELT: fetch_brelt,
         "list(csv.reader)": fetch_csv,
     }, {"list(csv.reader)": 1.5}),
+    Task("csv_reader", "brelt.reader: every row, one by one", {
+        BRELT: rows_of(brelt, "reader"),
+        "csv.reader": rows_of(csv, "reader"),
+    }, {"csv.reader": 3.0}),
+    Task("csv_dictreader", "brelt.DictReader: every row, one by one", {
+        BRELT: rows_of(brelt, "DictReader"),
+        "csv.DictReader": rows_of(csv, "DictReader"),
+    }, {"csv.DictReader": 3.0}),
     Task("writerows", "PyWriter: lists of str to CSV text (StringIO)", {
         BRELT: writerows_brelt,
         "csv.writer": writerows_csv,

@@ -4,7 +4,8 @@ The core's functions and classes (`read_csv`, `PyReader`, `PyWriter`,
 `write_csv`, `sniff_delimiter`, `Row`, `RowIterator`), and on top of them the
 API of the standard csv module (`reader`, `writer`, `DictReader`,
 `DictWriter`, the QUOTE_* constants, `Dialect` and its subclasses, the
-dialect registry, `Sniffer`, `Error`), with `sniff` as an extra; and
+dialect registry, `Sniffer`, `Error`, `field_size_limit`), with `sniff` as
+an extra; and
 `plan_partitions` with its `PartitionPlan`, for reading a file in parts
 (brelt.dask builds Dask collections on them).
 """
@@ -32,6 +33,7 @@ from brelt._dialect import (
 )
 from brelt._dict import DictReader, DictWriter
 from brelt._error import Error
+from brelt._field_limit import field_size_limit
 from brelt._partitions import PartitionPlan, plan_partitions
 from brelt._reader import reader
 from brelt._registry import get_dialect, list_dialects, register_dialect, unregister_dialect
@@ -50,6 +52,6 @@ __all__ = [
     "Error", "Dialect", "excel", "excel_tab", "unix_dialect",
     "reader", "writer", "DictReader", "DictWriter",
     "register_dialect", "get_dialect", "list_dialects", "unregister_dialect", "Sniffer",
-    "sniff",
+    "field_size_limit", "sniff",
     "plan_partitions", "PartitionPlan",
 ]

@@ -1,6 +1,6 @@
 """The extension module: the C++ core's functions and classes."""
 
-from collections.abc import Callable, Iterable, Sequence
+from collections.abc import Callable, Iterable, Iterator, Sequence
 from typing import Any, ClassVar, Protocol, Self, TypeVar, final, overload
 
 
@@ -95,6 +95,30 @@ class RowIterator:
     def __iter__(self) -> Self: ...
     def __next__(self) -> str: ...
 
+@final
+class Reader:
+    """The rows of a CSV source as lists, read as they are asked for; made by
+    brelt.reader(), which resolves `dialect`."""
+
+    def __new__(cls, lines: Iterator[Any], dialect: Any, file: Any = None, buffer: Any = None,
+                block_size: int = 131072) -> Self: ...
+    @property
+    def line_num(self) -> int: ...
+    @property
+    def dialect(self) -> Any: ...
+    def __iter__(self) -> Self: ...
+    def __next__(self) -> list[Any]: ...
+
+class DictReaderBase:
+    """The rows of brelt.DictReader, its subclass, made in C."""
+
+    reader: Any
+    _fieldnames: Any
+    line_num: Any
+    def __iter__(self) -> Self: ...
+    def __next__(self) -> dict[Any, Any]: ...
+
+def _field_limit(new_limit: int | None = None) -> int: ...
 def read_csv(path: str, delimiter: str | None = None, has_header: bool = True,
              schema: dict[str, type | str] | None = None, skip_rows: int = 0,
              max_rows: int | None = None, columns: Sequence[str] | None = None,

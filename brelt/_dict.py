@@ -1,12 +1,13 @@
-"""DictReader and DictWriter: the csv module's dict-shaped reader and writer,
-on batches of rows rather than one row at a time."""
+"""DictReader and DictWriter: the csv module's dict-shaped reader and
+writer."""
 
-from collections.abc import Callable, Collection, Iterable, Iterator, Mapping, Sequence
-from itertools import chain, islice
-from operator import itemgetter, length_hint
+from collections.abc import Collection, Iterable, Iterator, Mapping
+from itertools import islice
+from operator import itemgetter
+from types import GenericAlias
 from typing import Any
 
-from brelt._core import Writer
+from brelt._core import DictReaderBase, Writer
 from brelt._reader import Reader, SupportsRead, reader
 from brelt._writer import SupportsWrite, writer
 
@@ -14,103 +15,50 @@ from brelt._writer import SupportsWrite, writer
 _CHUNK_DICTS = 1000
 
 
-def _dict_maker(fieldnames: Sequence[Any]) -> Callable[[Sequence[str]], dict[Any, str]]:
-    """A function from a row of exactly len(fieldnames) fields to its dict.
-
-    Compiled once per list of names, as a dict display with the names bound
-    as constants: about twice as fast as dict(zip(fieldnames, row)). A name
-    given twice keeps its first place and its last value, as with zip.
-    """
-    names = {f"_name{i}": name for i, name in enumerate(fieldnames)}
-    body = ", ".join(f"_name{i}: row[{i}]" for i in range(len(fieldnames)))
-    make: Callable[[Sequence[str]], dict[Any, str]] = eval(  # noqa: S307 (indexes only)
-        f"lambda row: {{{body}}}", names)
-    return make
-
-
-class DictReader:
-    """Rows of CSV text as dicts keyed by the field names.
+class DictReader(DictReaderBase):
+    """Rows of CSV text as dicts keyed by the field names, as the csv
+    module's DictReader gives them.
 
     The names are `fieldnames` when given, else the first record. A longer
     record's extra fields go, as a list, under `restkey`; a shorter record's
-    missing names get `restval`.
+    missing names get `restval`. Blank records are skipped. `line_num` is
+    the reader's after the last row returned. Each row is made in C
+    (DictReaderBase), the csv module's __next__ step for step.
     """
 
     def __init__(self, f: "SupportsRead | Iterable[str]",
                  fieldnames: Iterable[Any] | None = None, restkey: Any = None,
-                 restval: Any = None, dialect: Any = "excel", **fmtparams: Any) -> None:
+                 restval: Any = None, dialect: Any = "excel", *args: Any,
+                 **kwds: Any) -> None:
         if fieldnames is not None and iter(fieldnames) is fieldnames:
             fieldnames = list(fieldnames)
-        self._fieldnames: Sequence[Any] | None = fieldnames  # type: ignore[assignment]
+        self._fieldnames = fieldnames
         self.restkey = restkey
         self.restval = restval
-        self.reader: Reader = reader(f, dialect, **fmtparams)
+        self.reader: Reader = reader(f, dialect, *args, **kwds)
         self.dialect = dialect
-        self._make: Callable[[Sequence[str]], dict[Any, str]] | None = None
-        self._raw: list[list[str]] = []
-        self._dicts: list[dict[Any, Any]] = []
-        self._batch: Iterator[dict[Any, Any]] = iter(())
-        self._rows = chain.from_iterable(self._batches())
+        self.line_num = 0
+
+    def __iter__(self) -> "DictReader":
+        return self
 
     @property
-    def fieldnames(self) -> Sequence[Any] | None:
+    def fieldnames(self) -> Any:
         """The field names: as given, else the first record (read on first
         use), or None for an empty input."""
         if self._fieldnames is None:
-            self._fieldnames = next(self.reader, None)
+            try:
+                self._fieldnames = next(self.reader)
+            except StopIteration:
+                pass
+        self.line_num = self.reader.line_num
         return self._fieldnames
 
     @fieldnames.setter
-    def fieldnames(self, value: Sequence[Any] | None) -> None:
+    def fieldnames(self, value: Any) -> None:
         self._fieldnames = value
-        self._make = None
-        # The rest of the batch in hand is rebuilt under the new names; the
-        # list is changed in place, where its iterator reads.
-        remaining = length_hint(self._batch)
-        if remaining and value is not None:
-            start = len(self._dicts) - remaining
-            self._dicts[start:] = self._to_dicts(self._raw[start:])
 
-    @property
-    def line_num(self) -> int:
-        """The number of records read so far, the header included."""
-        return self.reader.line_num - length_hint(self._batch)
-
-    def _to_dicts(self, rows: list[list[str]]) -> list[dict[Any, Any]]:
-        names = self.fieldnames
-        assert names is not None
-        width = len(names)
-        if self._make is None:
-            self._make = _dict_maker(names)
-        if set(map(len, rows)) <= {width}:
-            return list(map(self._make, rows))
-        return [self._make(row) if len(row) == width else self._irregular_dict(names, row)
-                for row in rows]
-
-    def _irregular_dict(self, names: Sequence[Any], row: list[str]) -> dict[Any, Any]:
-        d = dict(zip(names, row))
-        if len(row) > len(names):
-            d[self.restkey] = row[len(names):]
-        else:
-            for name in names[len(row):]:
-                d[name] = self.restval
-        return d
-
-    def _batches(self) -> Iterator[Iterator[dict[Any, Any]]]:
-        if self.fieldnames is None:
-            return
-        while raw := self.reader._take_batch():
-            self._raw = raw
-            self._dicts = self._to_dicts(raw)
-            self._batch = iter(self._dicts)
-            yield self._batch
-
-    def __iter__(self) -> Iterator[dict[Any, Any]]:
-        # Not self: the chain's own __next__ runs in C.
-        return self._rows
-
-    def __next__(self) -> dict[Any, Any]:
-        return next(self._rows)
+    __class_getitem__ = classmethod(GenericAlias)
 
 
 class DictWriter:
@@ -185,3 +133,5 @@ class DictWriter:
         except KeyError:
             return None
         return rows if len(names) > 1 else [(value,) for value in rows]
+
+    __class_getitem__ = classmethod(GenericAlias)

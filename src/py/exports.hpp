@@ -12,6 +12,10 @@ PyObject* py_writer_type();
 PyObject* row_type();
 PyObject* row_iterator_type();
 PyObject* writer_type();
+// The csv-style reader, used by brelt/_reader.py; private (not in __all__).
+PyObject* csv_reader_type();
+// The C part of brelt/_dict.py's DictReader; private too.
+PyObject* dict_reader_base_type();
 
 extern PyMethodDef read_csv_definition;
 extern PyMethodDef write_csv_definition;

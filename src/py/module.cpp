@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "exports.hpp"
+#include "field_limit.hpp"
 #include "support/errors.hpp"
 #include "support/owned_ref.hpp"
 #include "support/python.hpp"
@@ -66,6 +67,11 @@ bool register_type(PyObject* module, const char* name, PyObject* (*type_object)(
     return add_to_all(module, name);
 }
 
+bool add_type(PyObject* module, const char* name, PyObject* (*type_object)()) {
+    PyObject* type = type_object();  // borrowed
+    return type != nullptr && PyModule_AddObjectRef(module, name, type) == 0;
+}
+
 bool claim_interpreter() {
     const std::int64_t current = PyInterpreterState_GetID(PyInterpreterState_Get());
     if (current < 0) return false;
@@ -98,6 +104,11 @@ PyObject* build_module() {
     if (writer == nullptr || PyModule_AddObjectRef(module.get(), "Writer", writer) < 0) {
         return nullptr;
     }
+    // What the csv-style reader (brelt/_reader.py, brelt/_field_limit.py)
+    // is built on, also private.
+    if (!add_type(module.get(), "Reader", csv_reader_type)) return nullptr;
+    if (!add_type(module.get(), "DictReaderBase", dict_reader_base_type)) return nullptr;
+    if (!add_function(module.get(), &field_limit_definition)) return nullptr;
 #ifdef BRELT_TEST_HOOKS
     // Private and only in test builds, so not in __all__ (table_limits.hpp).
     if (!add_function(module.get(), &set_table_limits_for_tests_definition)) return nullptr;

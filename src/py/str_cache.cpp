@@ -17,11 +17,37 @@ constexpr std::size_t kChunkBytes = 64 * 1024;
 // After this many lookups the cache stays on only if at least a fifth hit.
 constexpr std::uint32_t kTrialLookups = 200;
 constexpr std::uint32_t kTrialMinHits = 40;
+constexpr std::uint32_t kWindowLookups = 4096;
 
 // The high and low halves of a 128-bit product, folded.
 inline std::uint64_t fold_multiply(std::uint64_t a, std::uint64_t b) {
     const unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
     return static_cast<std::uint64_t>(product) ^ static_cast<std::uint64_t>(product >> 64);
+}
+
+// Whether `kept` (text.size() bytes) holds `text`: a short text (most are)
+// in two fixed-size loads a side that may overlap, a longer one by memcmp.
+[[gnu::always_inline]] inline bool same_text(const char* kept, std::string_view text) {
+    const std::size_t size = text.size();
+    const char* data = text.data();
+    const auto load = [](const char* p, std::size_t n) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p, n);
+        return word;
+    };
+    if (size > 16) return std::memcmp(kept, data, size) == 0;
+    if (size >= 8) {
+        return load(kept, 8) == load(data, 8) &&
+               load(kept + size - 8, 8) == load(data + size - 8, 8);
+    }
+    if (size >= 4) {
+        return load(kept, 4) == load(data, 4) &&
+               load(kept + size - 4, 4) == load(data + size - 4, 4);
+    }
+    for (std::size_t i = 0; i < size; ++i) {
+        if (kept[i] != data[i]) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -50,19 +76,34 @@ StrObjectCache::~StrObjectCache() {
     disable();
 }
 
-std::uint64_t StrObjectCache::hash(std::string_view text) const {
+// Inlined into get(): a call per lookup costs as much as the hash itself.
+[[gnu::always_inline]] inline std::uint64_t StrObjectCache::hash(std::string_view text) const {
     constexpr std::uint64_t kMix = 0xA0761D6478BD642FULL;
-    std::uint64_t h = seed_.words[0] ^ (text.size() * kMix);
-    const char* p = text.data();
-    std::size_t left = text.size();
-    for (; left >= 8; p += 8, left -= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, 8);
-        h = fold_multiply(h ^ word, seed_.words[1] ^ kMix);
-    }
+    const auto load = [](const char* p, std::size_t n) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, p, n);
+        return word;
+    };
+    const std::size_t size = text.size();
+    const char* const data = text.data();
+    std::uint64_t h = seed_.words[0] ^ (size * kMix);
+    std::size_t at = 0;
+    for (; at + 8 < size; at += 8)
+        h = fold_multiply(h ^ load(data + at, 8), seed_.words[1] ^ kMix);
+    // The last 1 to 8 bytes in one word, read with fixed-size loads (which
+    // may overlap bytes already mixed in) rather than byte by byte.
     std::uint64_t tail = 0;
-    if (left != 0) std::memcpy(&tail, p, left);  // an empty view may have no data
-    h = fold_multiply(h ^ tail ^ left, seed_.words[1] ^ 0xE7037ED1A0B428DBULL);
+    if (size >= 8) {
+        tail = load(data + size - 8, 8);
+    } else if (size >= 4) {
+        tail = load(data, 4) << 32 | load(data + size - 4, 4);
+    } else if (size != 0) {
+        const auto byte = [&](std::size_t i) {
+            return static_cast<std::uint64_t>(static_cast<unsigned char>(data[i]));
+        };
+        tail = byte(0) << 16 | byte(size >> 1) << 8 | byte(size - 1);
+    }
+    h = fold_multiply(h ^ tail ^ (size - at), seed_.words[1] ^ 0xE7037ED1A0B428DBULL);
     return fold_multiply(h, kMix);
 }
 
@@ -79,18 +120,27 @@ PyObject* StrObjectCache::get(std::string_view text) {
             ++misses_;
             result = new_cell_str(text);
             if (result == nullptr) return nullptr;
-            slot = Slot{keep(text), text.size(), h, Py_NewRef(result)};
-            ++used_;
+            if (used_ < max_entries_) {
+                slot = Slot{keep(text), text.size(), h, Py_NewRef(result)};
+                ++used_;
+            }
             break;
         }
-        if (slot.hash == h && slot.size == text.size() &&
-            (text.empty() || std::memcmp(slot.data, text.data(), text.size()) == 0)) {
+        if (slot.hash == h && slot.size == text.size() && same_text(slot.data, text)) {
             ++hits_;
             result = Py_NewRef(slot.object);
             break;
         }
     }
     if (hits_ + misses_ == kTrialLookups && hits_ < kTrialMinHits) disable();
+    // A bounded cache holds the column's first texts only, so it keeps
+    // proving itself: it stays on while a quarter of each window's lookups
+    // hit.
+    if (max_entries_ != SIZE_MAX && ++window_lookups_ == kWindowLookups) {
+        if (hits_ - window_start_hits_ < kWindowLookups / 4) disable();
+        window_lookups_ = 0;
+        window_start_hits_ = hits_;
+    }
     return result;
 }
 

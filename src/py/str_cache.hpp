@@ -22,7 +22,10 @@ struct HashSeed {
 
 class StrObjectCache {
   public:
-    explicit StrObjectCache(const HashSeed& seed) : seed_(seed) {}
+    // Holds at most `max_entries` texts; past that, new texts get fresh
+    // objects (a reader that streams keeps its memory bounded so).
+    explicit StrObjectCache(const HashSeed& seed, std::size_t max_entries = SIZE_MAX)
+        : seed_(seed), max_entries_(max_entries) {}
     ~StrObjectCache();
     StrObjectCache(const StrObjectCache&) = delete;
     StrObjectCache& operator=(const StrObjectCache&) = delete;
@@ -54,8 +57,11 @@ class StrObjectCache {
     std::size_t chunk_left_ = 0;
     std::size_t used_ = 0;
     HashSeed seed_;
+    std::size_t max_entries_;
     std::uint32_t hits_ = 0;
     std::uint32_t misses_ = 0;
+    std::uint32_t window_lookups_ = 0;
+    std::uint32_t window_start_hits_ = 0;
     bool enabled_ = true;
 };
 

@@ -4,53 +4,11 @@ This is the one list: docs/compat.md mirrors it (a test checks that it does).
 A listed test that passes, or an unlisted test that fails, fails the run.
 """
 
-NO_ESCAPECHAR = "reading has no escape character: escapechar is refused (ValueError)"
-ONE_QUOTECHAR = 'reading knows only the quote character ": another one is refused (ValueError)'
-NO_SKIPINITIALSPACE = "reading refuses skipinitialspace=True (ValueError)"
-NO_FIELD_SIZE_LIMIT = "no field_size_limit(): fields are not limited"
-BLANK_LINES_SKIPPED = "a blank line is not a record (the csv module returns [] for it)"
-QUOTE_INSIDE_FIELD = ('a quote inside an unquoted field opens a quoted stretch of it '
-                      '(a"b"c reads as abc, the csv module keeps the quotes)')
-LONE_CR = "a lone CR is field text, not a line end"
-STRICT_FIELD_COUNTS = ("strict checks field counts against the first record, not quoting "
-                       "(the csv module's strict raises on a quote problem)")
-LINES_JOINED = ("the items of an iterable of lines are joined into one text, so a line "
-                "break inside an item ends a record instead of raising Error")
-WHOLE_FILE_READ = ("a reader reads the rest of its file at once, so a second reader "
-                   "on the same file object finds nothing left")
-NONE_NOT_GIVEN = "reading takes a setting given as None as not given (the csv module checks it)"
-NO_DOUBLEQUOTE_FALSE = "reading refuses doublequote=False (ValueError)"
 MODULE_OF_NAMES = ("check__all__ counts only the names whose objects the csv or _csv module "
                    "defines (by __module__); brelt's functions and classes are its own")
 
 # test id -> (reasons, the Python versions it fails on: None for every one,
 # "3.13+" for that one and later, "3.11" for that one only)
 KNOWN_DIFFERENCES: dict[str, tuple[tuple[str, ...], str | None]] = {
-    "Test_Csv.test_reader_arg_valid": ((NO_ESCAPECHAR, ONE_QUOTECHAR, NO_SKIPINITIALSPACE), None),
-    "Test_Csv.test_reader_kw_attrs": ((ONE_QUOTECHAR, NO_ESCAPECHAR), None),
-    "Test_Csv.test_reader_dialect_attrs": ((ONE_QUOTECHAR, NO_ESCAPECHAR), None),
-    "Test_Csv.test_read_oddinputs": ((BLANK_LINES_SKIPPED, STRICT_FIELD_COUNTS), None),
-    "Test_Csv.test_read_eol": ((LINES_JOINED, LONE_CR), None),
-    "Test_Csv.test_read_eof": ((NO_ESCAPECHAR, STRICT_FIELD_COUNTS), None),
-    "Test_Csv.test_read_nul": ((NO_ESCAPECHAR,), None),
-    "Test_Csv.test_read_escape": ((NO_ESCAPECHAR,), None),
-    "Test_Csv.test_read_quoting": ((ONE_QUOTECHAR, NO_ESCAPECHAR), None),
-    "Test_Csv.test_read_skipinitialspace": ((NO_SKIPINITIALSPACE,), None),
-    "Test_Csv.test_read_space_delimiter": ((BLANK_LINES_SKIPPED, NO_SKIPINITIALSPACE), "3.13+"),
-    "Test_Csv.test_read_bigfield": ((NO_FIELD_SIZE_LIMIT,), None),
-    "Test_Csv.test_roundtrip_quoteed_newlines": ((LONE_CR,), "3.13+"),
-    "Test_Csv.test_roundtrip_escaped_unquoted_newlines": ((NO_ESCAPECHAR,), None),
-    "TestDialectExcel.test_inline_quote": ((QUOTE_INSIDE_FIELD,), None),
-    "TestDialectExcel.test_inline_quotes": ((QUOTE_INSIDE_FIELD,), None),
-    "TestDialectExcel.test_lone_quote": ((QUOTE_INSIDE_FIELD,), None),
-    "TestDialectExcel.test_quote_and_quote": ((QUOTE_INSIDE_FIELD,), None),
-    "TestDialectExcel.test_space_and_quote": ((QUOTE_INSIDE_FIELD,), None),
-    "TestDialectExcel.test_dubious_quote": ((QUOTE_INSIDE_FIELD,), None),
-    "TestEscapedExcel.test_read_escape_fieldsep": ((NO_ESCAPECHAR,), None),
-    "TestQuotedEscapedExcel.test_read_escape_fieldsep": ((NO_ESCAPECHAR,), None),
-    "TestDictFields.test_read_dict_fieldnames_from_file": ((WHOLE_FILE_READ,), None),
-    "TestDialectRegistry.test_space_dialect": ((NO_ESCAPECHAR,), None),
-    "TestDialectRegistry.test_bad_dialect": ((NONE_NOT_GIVEN,), "3.11"),
-    "TestSniffer.test_sniff_doublequote_across_fields": ((NO_DOUBLEQUOTE_FALSE,), "3.11"),
     "MiscTestCase.test__all__": ((MODULE_OF_NAMES,), None),
 }

@@ -37,12 +37,6 @@ def test_dict_reader_line_num_and_names_changed_midway():
     assert reader.line_num == 1504
 
 
-def test_dict_reader_on_empty_input():
-    reader = brelt.DictReader(io.StringIO(""))
-    assert reader.fieldnames is None
-    assert list(reader) == []
-
-
 def test_sniff_takes_paths_path_objects_and_text(tmp_path):
     path = tmp_path / "data.csv"
     path.write_text("a;b;c\n1;2;3\n")

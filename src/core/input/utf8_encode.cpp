@@ -29,17 +29,19 @@ bool block_is_ascii(const Unit* units) {
     return (any & kNonAsciiMask<Unit>) == 0;
 }
 
+// A code unit becomes at most 2 (UCS-1), 3 (UCS-2) or 4 bytes.
 template <class Unit>
-Result<bool> encode(std::span<const Unit> units, GrowableArray<std::uint8_t>& out) {
-    // A code unit becomes at most 2 (UCS-1), 3 (UCS-2) or 4 bytes.
-    constexpr std::size_t kMaxBytes = sizeof(Unit) == 1 ? 2 : sizeof(Unit) == 2 ? 3 : 4;
-    try {
-        out.clear();
-        out.reserve(units.size() * kMaxBytes + 1);
-    } catch (const std::bad_alloc&) {
-        return Error(ErrorKind::Memory, "alloc");
-    }
-    std::uint8_t* dst = out.data();
+constexpr std::size_t kMaxBytes = sizeof(Unit) == 1   ? 2
+                                  : sizeof(Unit) == 2 ? 3
+                                                      : 4;
+
+enum class Surrogates { Refuse, Pass };
+
+// Writes the units from dst on, with room already made; returns the end, or
+// nullptr for a surrogate when they are refused. `passed` is set when one is
+// written.
+template <class Unit, Surrogates policy>
+std::uint8_t* put_units(std::span<const Unit> units, std::uint8_t* dst, bool& passed) {
     const Unit* p = units.data();
     const Unit* const end = p + units.size();
     while (p != end) {
@@ -58,14 +60,40 @@ Result<bool> encode(std::span<const Unit> units, GrowableArray<std::uint8_t>& ou
             continue;
         }
         if (code >= 0xD800 && code <= 0xDFFF) {
-            out.clear();
-            return false;
+            if constexpr (policy == Surrogates::Refuse) return nullptr;
+            passed = true;
         }
         dst = reinterpret_cast<std::uint8_t*>(
             encoding_detail::put_utf8(reinterpret_cast<char*>(dst), code));
     }
-    out.set_size(static_cast<std::size_t>(dst - out.data()));
+    return dst;
+}
+
+template <class Unit>
+Result<bool> encode(std::span<const Unit> units, GrowableArray<std::uint8_t>& out) {
+    try {
+        out.clear();
+        out.reserve(units.size() * kMaxBytes<Unit> + 1);
+    } catch (const std::bad_alloc&) {
+        return Error(ErrorKind::Memory, "alloc");
+    }
+    bool passed = false;
+    std::uint8_t* end = put_units<Unit, Surrogates::Refuse>(units, out.data(), passed);
+    if (end == nullptr) {
+        out.clear();
+        return false;
+    }
+    out.set_size(static_cast<std::size_t>(end - out.data()));
     return true;
+}
+
+template <class Unit>
+bool append_passing(std::span<const Unit> units, GrowableArray<std::uint8_t>& out) {
+    out.reserve_extra(units.size() * kMaxBytes<Unit>);
+    bool passed = false;
+    std::uint8_t* end = put_units<Unit, Surrogates::Pass>(units, out.spare(), passed);
+    out.commit(static_cast<std::size_t>(end - out.spare()));
+    return passed;
 }
 
 }  // namespace
@@ -80,6 +108,21 @@ Result<bool> encode_utf8(std::span<const std::uint16_t> units, GrowableArray<std
 
 Result<bool> encode_utf8(std::span<const std::uint32_t> units, GrowableArray<std::uint8_t>& out) {
     return encode(units, out);
+}
+
+bool append_utf8_passing_surrogates(std::span<const std::uint8_t> units,
+                                    GrowableArray<std::uint8_t>& out) {
+    return append_passing(units, out);
+}
+
+bool append_utf8_passing_surrogates(std::span<const std::uint16_t> units,
+                                    GrowableArray<std::uint8_t>& out) {
+    return append_passing(units, out);
+}
+
+bool append_utf8_passing_surrogates(std::span<const std::uint32_t> units,
+                                    GrowableArray<std::uint8_t>& out) {
+    return append_passing(units, out);
 }
 
 }  // namespace brelt

@@ -18,4 +18,15 @@ Result<bool> encode_utf8(std::span<const std::uint8_t> units, GrowableArray<std:
 Result<bool> encode_utf8(std::span<const std::uint16_t> units, GrowableArray<std::uint8_t>& out);
 Result<bool> encode_utf8(std::span<const std::uint32_t> units, GrowableArray<std::uint8_t>& out);
 
+// Appends the UTF-8 of `units` to `out`, a lone surrogate in the three-byte
+// form of Python's "surrogatepass" error handler; returns whether there was
+// one, so the text is decoded back the same way. Throws std::bad_alloc when
+// memory runs out.
+bool append_utf8_passing_surrogates(std::span<const std::uint8_t> units,
+                                    GrowableArray<std::uint8_t>& out);
+bool append_utf8_passing_surrogates(std::span<const std::uint16_t> units,
+                                    GrowableArray<std::uint8_t>& out);
+bool append_utf8_passing_surrogates(std::span<const std::uint32_t> units,
+                                    GrowableArray<std::uint8_t>& out);
+
 }  // namespace brelt

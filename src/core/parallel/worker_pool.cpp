@@ -1,5 +1,6 @@
 #include "parallel/worker_pool.hpp"
 
+#include <cxxabi.h>
 #include <sched.h>
 #include <unistd.h>
 
@@ -99,6 +100,8 @@ WorkerPool* create_pool(std::size_t threads) {
         pool = new WorkerPool(threads < 1 ? 1 : threads);
         pool->arena.initialize();
         start_all_threads(*pool);
+    } catch (abi::__forced_unwind&) {
+        throw;  // the thread is being ended: let it end
     } catch (...) {
         // A pool that cannot be made leaves the work on the calling thread.
         return nullptr;

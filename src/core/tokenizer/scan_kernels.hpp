@@ -1,16 +1,6 @@
-// The vector scans, written once against a small vector interface and
-// compiled per instruction set (scan_sse2.cpp, scan_avx2.cpp, scan_neon.cpp).
-// A vector type V provides:
-//   kWidth          bytes per register
-//   kBitsPerByte    bits per input byte in a mask (1 for movemask, 4 for the
-//                   Arm narrowing shift); only the highest of them may be set
-//   Reg splat(b), load(p), load_aligned(p), equal(a, b), either(a, b)
-//   uint64_t mask(r)   bit kBitsPerByte*i + kBitsPerByte-1 set for byte i
-//   bool any(r)        whether any byte of a compare result is set
-//   Reg add_hits(acc, r)  acc plus one in each byte where compare result r is set
-//   uint64_t sum_bytes(acc)  the sum of acc's bytes
-//   uint64_t mask64(rs)  bit i set for byte i of the 64 bytes that the
-//                        64 / kWidth compare results rs cover
+// The vector scans, written once against the vector interface of
+// common/simd/word_vector.hpp and compiled per instruction set (scan.cpp,
+// scan_sse2.cpp, scan_avx2.cpp, scan_neon.cpp).
 #pragma once
 
 #include <algorithm>

@@ -67,6 +67,8 @@ PyObject* raise(const Error& error) {
 void raise_current_cpp_exception() {
     try {
         throw;
+    } catch (abi::__forced_unwind&) {
+        throw;  // never a Python exception: see guarded()
     } catch (const std::bad_alloc&) {
         PyErr_NoMemory();
     } catch (const std::exception& failure) {

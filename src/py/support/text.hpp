@@ -11,29 +11,63 @@
 
 namespace brelt::py {
 
-// True when no byte has its high bit set. Byte by byte up to an 8-byte
-// boundary, then whole words, then the tail.
+// True when no byte has its high bit set: words of 8 bytes, the last one
+// overlapping the one before; shorter texts in two overlapping halves.
 inline bool is_ascii(const char* data, std::size_t size) {
-    const auto* p = reinterpret_cast<const unsigned char*>(data);
-    const unsigned char* const end = p + size;
-    while (p < end && (reinterpret_cast<std::uintptr_t>(p) & 7) != 0) {
-        if (*p++ & 0x80) return false;
-    }
-    for (; end - p >= 8; p += 8) {
+    const auto load8 = [](const char* p) {
         std::uint64_t word;
         std::memcpy(&word, p, 8);
-        if (word & 0x8080808080808080ULL) return false;
+        return word;
+    };
+    const auto load4 = [](const char* p) {
+        std::uint32_t word;
+        std::memcpy(&word, p, 4);
+        return word;
+    };
+    if (size >= 8) {
+        std::uint64_t any = load8(data + size - 8);
+        for (std::size_t i = 0; i + 8 < size; i += 8)
+            any |= load8(data + i);
+        return (any & 0x8080808080808080ULL) == 0;
     }
-    while (p < end) {
-        if (*p++ & 0x80) return false;
+    if (size >= 4) return ((load4(data) | load4(data + size - 4)) & 0x80808080U) == 0;
+    unsigned any = 0;
+    for (std::size_t i = 0; i < size; ++i)
+        any |= static_cast<unsigned char>(data[i]);
+    return (any & 0x80) == 0;
+}
+
+// Copies up to 16 bytes with two fixed-size moves that may overlap, which
+// short fields (most of them) need more than a call of memcpy.
+inline void copy_short(char* to, const char* from, std::size_t size) {
+    if (size >= 8) {
+        std::uint64_t head, tail;
+        std::memcpy(&head, from, 8);
+        std::memcpy(&tail, from + size - 8, 8);
+        std::memcpy(to, &head, 8);
+        std::memcpy(to + size - 8, &tail, 8);
+    } else if (size >= 4) {
+        std::uint32_t head, tail;
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + size - 4, 4);
+        std::memcpy(to, &head, 4);
+        std::memcpy(to + size - 4, &tail, 4);
+    } else {
+        for (std::size_t i = 0; i < size; ++i)
+            to[i] = from[i];
     }
-    return true;
 }
 
 // A compact ASCII str holding a copy of `text`, which must be ASCII.
 inline PyObject* new_ascii_str(std::string_view text) {
     PyObject* str = PyUnicode_New(static_cast<Py_ssize_t>(text.size()), 127);
-    if (str != nullptr && !text.empty()) std::memcpy(PyUnicode_DATA(str), text.data(), text.size());
+    if (str == nullptr) return nullptr;
+    char* data = static_cast<char*>(PyUnicode_DATA(str));
+    if (text.size() <= 16) {
+        copy_short(data, text.data(), text.size());
+    } else {
+        std::memcpy(data, text.data(), text.size());
+    }
     return str;
 }
 

@@ -1,0 +1,13 @@
+// Built with -mavx2; only called once the processor is known to support it.
+#if defined(__x86_64__) || defined(_M_X64)
+
+#include "common/simd/avx2_vector.hpp"
+#include "dialect/dialect_scan_kernels.hpp"
+
+namespace brelt::dialect::kernels {
+
+const DialectKernels kAvx2 = kernels_for_vector<simd::Avx2Vector>();
+
+}  // namespace brelt::dialect::kernels
+
+#endif
