@@ -181,8 +181,9 @@ PyObject* memory_error(const char* message) {
 }
 
 // The dicts of every row, built block by block while the next block is
-// parsed and typed on the pool.
-PyObject* build_rows(PreparedRead& read, const DictShape& shape) {
+// parsed and typed on the pool. Sets `not_utf8`, with no exception, when the
+// read's guess that the text is UTF-8 proves wrong.
+PyObject* build_rows(PreparedRead& read, const DictShape& shape, bool& not_utf8) {
     const std::size_t width = read.plan.columns.size();
     OwnedRef list = OwnedRef::steal(PyList_New(0));
     if (!list) return memory_error("list alloc failed");
@@ -200,6 +201,10 @@ PyObject* build_rows(PreparedRead& read, const DictShape& shape) {
         Result<TypedBlocks::Block> next = blocks.next();
         if (!next.ok()) {
             Error error = std::move(next).error();
+            if (is_not_utf8_guess(error)) {
+                not_utf8 = true;
+                return nullptr;
+            }
             if (error.kind != ErrorKind::Memory) error.kind = ErrorKind::Value;
             return raise(error);
         }
@@ -229,22 +234,29 @@ PyObject* read_csv(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject*
     return guarded([&]() -> PyObject* {
         CallOptions options;
         if (!read_arguments(args, nargs, kwnames, options)) return nullptr;
+        // At most twice: a read that guessed its text is UTF-8 and found
+        // otherwise starts over, nothing of it having been handed out.
+        for (;;) {
+            Result<PreparedRead> prepared =
+                without_gil([&] { return prepare_read(options.request); });
+            if (!prepared.ok()) {
+                Error error = std::move(prepared).error();
+                if (error.kind != ErrorKind::Memory) error.kind = ErrorKind::Value;
+                return raise(error);
+            }
+            PreparedRead& read = *prepared;
+            if (read.table->row_count() == 0) return PyList_New(0);
+            if (options.threads && *options.threads != 0) request_pool_size(*options.threads);
 
-        Result<PreparedRead> prepared = without_gil([&] { return prepare_read(options.request); });
-        if (!prepared.ok()) {
-            Error error = std::move(prepared).error();
-            if (error.kind != ErrorKind::Memory) error.kind = ErrorKind::Value;
-            return raise(error);
+            DictShape shape;
+            if (!make_shape(read.plan.keys, shape)) return nullptr;
+            // Dicts of plain values cannot form cycles; see CollectorPause.
+            CollectorPause paused;
+            bool not_utf8 = false;
+            PyObject* rows = build_rows(read, shape, not_utf8);
+            if (!not_utf8) return rows;
+            options.request.whole_file_utf8 = false;
         }
-        PreparedRead& read = *prepared;
-        if (read.table->row_count() == 0) return PyList_New(0);
-        if (options.threads && *options.threads != 0) request_pool_size(*options.threads);
-
-        DictShape shape;
-        if (!make_shape(read.plan.keys, shape)) return nullptr;
-        // Dicts of plain values cannot form cycles; see CollectorPause.
-        CollectorPause paused;
-        return build_rows(read, shape);
     });
 }
 

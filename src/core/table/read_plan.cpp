@@ -47,7 +47,7 @@ std::vector<std::pair<std::string, std::size_t>> named_columns(const ParsedTable
             named.emplace_back(names[c], c);
         return named;
     }
-    const std::size_t width = widest_row(table);
+    const std::size_t width = request.widest_record ? *request.widest_record : widest_row(table);
     if (!request.columns) {
         for (std::size_t c = 0; c < width; ++c)
             named.emplace_back(generated_name(c), c);

@@ -1,0 +1,89 @@
+#include "input/input_file.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string_view>
+#include <utility>
+
+#include "input/load.hpp"  // os_error_message
+
+namespace brelt {
+
+namespace {
+
+Error os_error(int error_number) {
+    return Error(ErrorKind::OS, os_error_message(error_number));
+}
+
+Error changed_size(std::uint64_t from, std::uint64_t to) {
+    return Error(ErrorKind::OS, "the file changed size while it was read (from " +
+                                    std::to_string(from) + " to " + std::to_string(to) + " bytes)");
+}
+
+}  // namespace
+
+Result<InputFile> InputFile::open(const std::string& path) {
+    if (std::string_view(path).find('\0') != std::string_view::npos) {
+        return Error(ErrorKind::OS, "file name contained an unexpected NUL byte");
+    }
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return os_error(errno);
+    struct stat status;
+    if (::fstat(fd, &status) != 0) {
+        const int error_number = errno;
+        ::close(fd);
+        return os_error(error_number);
+    }
+    const std::uint64_t size =
+        S_ISREG(status.st_mode) ? static_cast<std::uint64_t>(status.st_size) : 0;
+    return InputFile(fd, size);
+}
+
+InputFile::InputFile(InputFile&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), size_(other.size_), position_(other.position_) {}
+
+InputFile& InputFile::operator=(InputFile&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = std::exchange(other.fd_, -1);
+        size_ = other.size_;
+        position_ = other.position_;
+    }
+    return *this;
+}
+
+InputFile::~InputFile() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+Result<std::size_t> InputFile::read_some(std::span<std::uint8_t> out) {
+    for (;;) {
+        const ssize_t got = ::read(fd_, out.data(), out.size());
+        if (got >= 0) return static_cast<std::size_t>(got);
+        if (errno != EINTR) return os_error(errno);
+    }
+}
+
+Result<std::size_t> InputFile::read(std::span<std::uint8_t> out) {
+    std::size_t filled = 0;
+    while (filled < out.size()) {
+        auto got = read_some(out.subspan(filled));
+        if (!got.ok()) return std::move(got).error();
+        if (*got == 0) break;
+        filled += *got;
+        position_ += *got;
+        if (size_ != 0 && position_ > size_) return changed_size(size_, position_);
+    }
+    if (filled < out.size() && size_ != 0 && position_ != size_) {
+        return changed_size(size_, position_);
+    }
+    return filled;
+}
+
+}  // namespace brelt
