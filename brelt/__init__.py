@@ -1,7 +1,7 @@
 """brelt: fast CSV reading and writing for Python, with a C++ core.
 
-The core's functions and classes (`read_csv`, `PyReader`, `PyWriter`,
-`write_csv`, `sniff_delimiter`, `Row`, `RowIterator`), and on top of them the
+The core's functions and classes (`read_csv`, `iter_csv`, `PyReader`,
+`PyWriter`, `write_csv`, `sniff_delimiter`, `Row`, `RowIterator`), and on top of them the
 API of the standard csv module: `reader`, `writer`, `DictReader`,
 `DictWriter`, the QUOTE_* constants, `Dialect`, `Error`, and `sniff`.
 """
@@ -11,6 +11,7 @@ from brelt._core import (
     PyWriter,
     Row,
     RowIterator,
+    iter_csv,
     read_csv,
     sniff_delimiter,
     write_csv,
@@ -25,6 +26,7 @@ from brelt._writer import writer
 # The core's names in their registration order, then the csv-style layer's.
 __all__ = [
     "PyReader", "PyWriter", "Row", "RowIterator", "read_csv", "write_csv", "sniff_delimiter",
+    "iter_csv",
     "reader", "writer", "DictReader", "DictWriter",
     "QUOTE_MINIMAL", "QUOTE_ALL", "QUOTE_NONNUMERIC", "QUOTE_NONE",
     "Dialect", "Error", "sniff",

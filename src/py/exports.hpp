@@ -11,6 +11,7 @@ PyObject* py_reader_type();
 PyObject* py_writer_type();
 PyObject* row_type();
 PyObject* row_iterator_type();
+PyObject* iter_csv_type();
 
 extern PyMethodDef read_csv_definition;
 extern PyMethodDef write_csv_definition;

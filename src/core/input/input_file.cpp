@@ -5,10 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string_view>
 #include <utility>
-
-#include "input/load.hpp"  // os_error_message
 
 namespace brelt {
 
@@ -18,12 +17,28 @@ Error os_error(int error_number) {
     return Error(ErrorKind::OS, os_error_message(error_number));
 }
 
-Error changed_size(std::uint64_t from, std::uint64_t to) {
-    return Error(ErrorKind::OS, "the file changed size while it was read (from " +
-                                    std::to_string(from) + " to " + std::to_string(to) + " bytes)");
+Error changed_size(std::uint64_t size, std::uint64_t read) {
+    return Error(ErrorKind::OS, "the file changed size while it was read (" + std::to_string(size) +
+                                    " bytes when opened, " + std::to_string(read) + " read)");
 }
 
 }  // namespace
+
+std::string os_error_message(int error_number) {
+    char text[256];
+    // The GNU strerror_r may return a static string instead of filling `text`.
+#if defined(__GLIBC__) && defined(_GNU_SOURCE)
+    const char* description = strerror_r(error_number, text, sizeof text);
+#else
+    const char* description =
+        strerror_r(error_number, text, sizeof text) == 0 ? text : "Unknown error";
+#endif
+    std::string message(description);
+    message += " (os error ";
+    message += std::to_string(error_number);
+    message += ')';
+    return message;
+}
 
 Result<InputFile> InputFile::open(const std::string& path) {
     if (std::string_view(path).find('\0') != std::string_view::npos) {

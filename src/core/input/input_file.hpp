@@ -27,7 +27,7 @@ class InputFile {
     // Reads the next bytes into `out`, fewer than asked only at the end (0
     // there). A regular file must keep the size it had when opened: reading
     // past it, or ending before it, fails with "the file changed size while
-    // it was read (from A to B bytes)".
+    // it was read (A bytes when opened, B read)".
     Result<std::size_t> read(std::span<std::uint8_t> out);
 
     // The size when opened; 0 when unknown (a pipe, a device, a file of the
@@ -43,5 +43,8 @@ class InputFile {
     std::uint64_t size_ = 0;
     std::uint64_t position_ = 0;
 };
+
+// "<strerror text> (os error N)", the form of every file error.
+std::string os_error_message(int error_number);
 
 }  // namespace brelt
