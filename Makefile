@@ -21,7 +21,7 @@ BENCH_DIR := build/bench
 # pytest and hypothesis come from Debian's packages for every interpreter.
 test_path = $(CURDIR):$(1)/python:$(DIST_PACKAGES)
 
-.PHONY: deps build demo test test-cpp test-python oracle bench fuzz asan format clean
+.PHONY: deps build demo test test-cpp test-python oracle bench bench-dask fuzz asan format clean
 
 deps:
 	@scripts/install-deps
@@ -70,6 +70,12 @@ bench: deps
 	PYTHONPATH=$(call test_path,$(BUILD_DIR)) $(PYTHON) bench/run.py $(BENCH_ARGS)
 	@mixed=$$(ls -S build/bench-data/mixed-*MB.csv | head -n 1); \
 	  $(BENCH_DIR)/brelt_read_phases 1 $$mixed && $(BENCH_DIR)/brelt_read_phases 2 $$mixed
+
+# brelt.dask against Dask's own reader on a 1 GB file, on a two-process
+# cluster (the system interpreter has Dask); takes minutes.
+bench-dask: deps
+	$(call configure,$(SYSTEM_BUILD_DIR),$(SYSTEM_PYTHON),-DBRELT_BUILD_TESTS=OFF)
+	PYTHONPATH=$(call test_path,$(SYSTEM_BUILD_DIR)) $(SYSTEM_PYTHON) bench/dask_partitions.py
 
 # Short runs of every fuzz target on a scratch copy of its seed corpus.
 fuzz: deps

@@ -2,9 +2,14 @@
 
 The core's functions and classes (`read_csv`, `iter_csv`, `PyReader`,
 `PyWriter`, `write_csv`, `sniff_delimiter`, `Row`, `RowIterator`), and on top of them the
-API of the standard csv module: `reader`, `writer`, `DictReader`,
-`DictWriter`, the QUOTE_* constants, `Dialect`, `Error`, and `sniff`.
+API of the standard csv module (`reader`, `writer`, `DictReader`,
+`DictWriter`, the QUOTE_* constants, `Dialect` and its subclasses, the
+dialect registry, `Sniffer`, `Error`), with `sniff` as an extra; and
+`plan_partitions` with its `PartitionPlan`, for reading a file in parts
+(brelt.dask builds Dask collections on them).
 """
+
+import sys
 
 from brelt._core import (
     PyReader,
@@ -16,18 +21,37 @@ from brelt._core import (
     sniff_delimiter,
     write_csv,
 )
-from brelt._dialect import QUOTE_ALL, QUOTE_MINIMAL, QUOTE_NONE, QUOTE_NONNUMERIC, Dialect
+from brelt._dialect import (
+    QUOTE_ALL,
+    QUOTE_MINIMAL,
+    QUOTE_NONE,
+    QUOTE_NONNUMERIC,
+    Dialect,
+    excel,
+    excel_tab,
+    unix_dialect,
+)
 from brelt._dict import DictReader, DictWriter
 from brelt._error import Error
+from brelt._partitions import PartitionPlan, plan_partitions
 from brelt._reader import reader
-from brelt._sniff import sniff
+from brelt._registry import get_dialect, list_dialects, register_dialect, unregister_dialect
+from brelt._sniff import Sniffer, sniff
 from brelt._writer import writer
 
-# The core's names in their registration order, then the csv-style layer's.
+if sys.version_info >= (3, 12):
+    from brelt._dialect import QUOTE_NOTNULL, QUOTE_STRINGS
+
+# The core's names in their registration order, then the csv module's, then
+# the layer's extra.
 __all__ = [
     "PyReader", "PyWriter", "Row", "RowIterator", "read_csv", "write_csv", "sniff_delimiter",
     "iter_csv",
-    "reader", "writer", "DictReader", "DictWriter",
     "QUOTE_MINIMAL", "QUOTE_ALL", "QUOTE_NONNUMERIC", "QUOTE_NONE",
-    "Dialect", "Error", "sniff",
+    *(["QUOTE_STRINGS", "QUOTE_NOTNULL"] if sys.version_info >= (3, 12) else []),
+    "Error", "Dialect", "excel", "excel_tab", "unix_dialect",
+    "reader", "writer", "DictReader", "DictWriter",
+    "register_dialect", "get_dialect", "list_dialects", "unregister_dialect", "Sniffer",
+    "sniff",
+    "plan_partitions", "PartitionPlan",
 ]

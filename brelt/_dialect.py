@@ -1,132 +1,124 @@
-"""Dialects of the csv-compatible layer: the quoting constants, the resolved
-dialect object, and the one place where dialect settings are checked.
+"""Dialects of the csv-compatible layer: the quoting constants, the Dialect
+class and its three named subclasses, and `resolve_dialect`, the one place
+where a reader's or writer's settings are put together and checked.
 
-brelt reads one dialect only (``"`` quotes, doubled to escape, no escape
-character), so settings the core cannot honour are refused here with an error
-that names them, instead of being dropped.
+Settings are checked by the running interpreter's own ``_csv.Dialect``
+(see brelt._registry), so brelt accepts exactly what the csv module of that
+interpreter accepts and refuses the rest with the same exception and message;
+3.11 and 3.13 differ here, and both are followed.
 """
 
-from dataclasses import dataclass, fields
+import csv
+import sys
 from typing import Any
 
+import _csv
+
 from brelt._error import Error
+from brelt._registry import register_dialect, settings_of
 
-# The csv module's values, which PyWriter's quoting argument takes as they are.
-QUOTE_MINIMAL = 0
-QUOTE_ALL = 1
-QUOTE_NONNUMERIC = 2
-QUOTE_NONE = 3
-
-_QUOTING_NAMES = {QUOTE_MINIMAL: "QUOTE_MINIMAL", QUOTE_ALL: "QUOTE_ALL",
-                  QUOTE_NONNUMERIC: "QUOTE_NONNUMERIC", QUOTE_NONE: "QUOTE_NONE"}
-# The csv module's later modes; the core would write them as QUOTE_MINIMAL.
-_LATER_QUOTING_NAMES = {4: "QUOTE_STRINGS", 5: "QUOTE_NOTNULL"}
+QUOTE_MINIMAL = csv.QUOTE_MINIMAL
+QUOTE_ALL = csv.QUOTE_ALL
+QUOTE_NONNUMERIC = csv.QUOTE_NONNUMERIC
+QUOTE_NONE = csv.QUOTE_NONE
+if sys.version_info >= (3, 12):
+    QUOTE_STRINGS = csv.QUOTE_STRINGS
+    QUOTE_NOTNULL = csv.QUOTE_NOTNULL
 
 
-@dataclass(frozen=True)
-class Dialect:
-    """The settings of one reader or writer, read-only once made.
+class Dialect(csv.Dialect):
+    """A set of CSV settings as class attributes: subclass it (as `excel`
+    does) and pass the class or an instance as the `dialect` argument.
 
-    ``Dialect(delimiter=";")`` may be passed as the ``dialect`` argument; so
-    may the csv module's dialect classes, or any object with these attributes.
+    Making an instance checks the settings and raises Error for a wrong type
+    or length (ValueError for a line break or clashing characters), as
+    ``csv.Dialect`` does, of which this is a subclass.
     """
 
-    delimiter: str = ","
-    quotechar: str = '"'
-    escapechar: None = None
-    doublequote: bool = True
-    skipinitialspace: bool = False
-    lineterminator: str = "\r\n"
-    quoting: int = QUOTE_MINIMAL
-    strict: bool = False
-
-    def __post_init__(self) -> None:
-        check_dialect(self, reading=False)
+    def _validate(self) -> None:
+        try:
+            _csv.Dialect(self)
+        except TypeError as error:
+            raise Error(str(error)) from None
 
 
-_SETTING_NAMES = tuple(field.name for field in fields(Dialect))
+class excel(Dialect):
+    """The properties of a CSV file written by Excel (the default)."""
+
+    delimiter = ","
+    quotechar = '"'
+    doublequote = True
+    skipinitialspace = False
+    lineterminator = "\r\n"
+    quoting = QUOTE_MINIMAL
 
 
-def resolve_dialect(dialect: Any, overrides: dict[str, Any], *, reading: bool) -> Dialect:
-    """The dialect that `dialect` (a name or an object with the attributes)
-    gives once the keyword `overrides` that are not None replace its values;
-    raises TypeError or ValueError naming the first setting brelt cannot
-    honour."""
-    if isinstance(dialect, str):
-        base = NAMED_DIALECTS.get(dialect)
-        if base is None:
-            raise Error(f"unknown dialect {dialect!r}: brelt knows "
-                        f"{', '.join(map(repr, NAMED_DIALECTS))}; pass a brelt.Dialect for others")
-    else:
-        base = dialect
-    settings = {}
-    for name in _SETTING_NAMES:
-        value = overrides.get(name)
-        if value is None:
-            value = getattr(base, name, getattr(Dialect, name))
-        settings[name] = value
-    # Read as truth values, as the csv module does (strict=1 is strict).
-    for name in ("doublequote", "skipinitialspace", "strict"):
-        settings[name] = bool(settings[name])
-    resolved = object.__new__(Dialect)
-    resolved.__dict__.update(settings)
-    check_dialect(resolved, reading=reading)
+class excel_tab(excel):
+    """Excel's tab-delimited files."""
+
+    delimiter = "\t"
+
+
+class unix_dialect(Dialect):
+    """Files written on UNIX: every field quoted, lines ended by LF."""
+
+    delimiter = ","
+    quotechar = '"'
+    doublequote = True
+    skipinitialspace = False
+    lineterminator = "\n"
+    quoting = QUOTE_ALL
+
+
+register_dialect("excel", excel)
+register_dialect("excel-tab", excel_tab)
+register_dialect("unix", unix_dialect)
+
+
+def resolve_dialect(dialect: Any, overrides: dict[str, Any], *,
+                    reading: bool = False) -> _csv.Dialect:
+    """The settings of `dialect` (a registered name, or any object with the
+    dialect attributes) with each keyword setting of `overrides` replacing
+    one, as an object with the csv module's eight read-only attributes.
+
+    A setting given as None counts as given, as in the csv module
+    (``escapechar=None`` removes a dialect's escape character,
+    ``delimiter=None`` is a TypeError). Raises what the csv module raises for
+    the same arguments: TypeError or ValueError for a setting, Error for an
+    unknown name.
+
+    `reading=True` is for the reader that reads the whole text at once, until
+    the dialect engine replaces it: its overrides use None for "not given",
+    and it refuses, by name, the settings it cannot honour.
+    """
+    if reading:
+        overrides = {name: value for name, value in overrides.items() if value is not None}
+    resolved = settings_of(dialect, overrides)
+    if reading:
+        _refuse_unreadable(resolved)
     return resolved
 
 
-def _one_character(name: str, value: Any) -> str:
-    if not isinstance(value, str) or len(value) != 1:
-        raise TypeError(f'"{name}" must be a 1-character string, not {value!r}')
-    if value in "\r\n":
-        raise ValueError(f'"{name}" cannot be a line break ({value!r})')
-    if not value.isascii():
-        # The core takes a setting's first UTF-8 byte; past ASCII that is
-        # part of a character, not the character.
-        raise ValueError(f'"{name}" must be an ASCII character in brelt, not {value!r}')
-    return value
-
-
-def check_dialect(dialect: Dialect, *, reading: bool) -> None:
-    """Raises TypeError for a setting of the wrong type and ValueError for one
-    brelt does not offer, naming the setting."""
-    delimiter = _one_character("delimiter", dialect.delimiter)
-    quotechar = _one_character("quotechar", dialect.quotechar)
-    if delimiter == quotechar:
-        raise ValueError(f'"delimiter" and "quotechar" are the same character ({delimiter!r})')
-    if reading and quotechar != '"':
-        raise ValueError(f'"quotechar" {quotechar!r} is not supported on reading: '
+def _refuse_unreadable(dialect: _csv.Dialect) -> None:
+    """ValueError naming the first setting the whole-text reader cannot read
+    with: it knows one dialect (an ASCII delimiter, the double quote doubled
+    inside quoted fields, no escape character)."""
+    delimiter = dialect.delimiter
+    if not delimiter.isascii() or delimiter in "\r\n\"":
+        raise ValueError(f'"delimiter" {delimiter!r} is not supported on reading: brelt reads '
+                         "an ASCII delimiter other than CR, LF and the quote character")
+    if dialect.quotechar != '"':
+        raise ValueError(f'"quotechar" {dialect.quotechar!r} is not supported on reading: '
                          "brelt reads only the double quote as the quote character")
     if dialect.escapechar is not None:
-        if not isinstance(dialect.escapechar, str):
-            raise TypeError(f'"escapechar" must be a 1-character string or None, '
-                            f"not {dialect.escapechar!r}")
-        raise ValueError('"escapechar" is not supported: brelt has no escape character '
-                         "(quotes inside quoted fields are doubled)")
+        raise ValueError('"escapechar" is not supported on reading: brelt reads no escape '
+                         "character (quotes inside quoted fields are doubled)")
     if not dialect.doublequote:
-        raise ValueError('"doublequote=False" is not supported: brelt always doubles '
-                         "a quote character inside a quoted field")
+        raise ValueError('"doublequote=False" is not supported on reading: brelt reads a '
+                         "doubled quote character inside a quoted field as one")
     if dialect.skipinitialspace:
-        raise ValueError('"skipinitialspace=True" is not supported: brelt keeps the '
-                         "white space after a delimiter")
-    if not isinstance(dialect.lineterminator, str):
-        raise TypeError(f'"lineterminator" must be a string, not {dialect.lineterminator!r}')
-    quoting = dialect.quoting
-    if type(quoting) is not int:  # bool is refused, as the csv module does
-        raise TypeError(f'"quoting" must be an int, not {quoting!r}')
-    if quoting in _LATER_QUOTING_NAMES:
-        raise ValueError(f'"quoting" {_LATER_QUOTING_NAMES[quoting]} is not supported: brelt '
-                         "offers QUOTE_MINIMAL, QUOTE_ALL, QUOTE_NONNUMERIC and QUOTE_NONE")
-    if quoting not in _QUOTING_NAMES:
-        raise TypeError(f'bad "quoting" value {quoting!r}')
-    if reading and quoting not in (QUOTE_MINIMAL, QUOTE_ALL):
-        raise ValueError(f'"quoting" {_QUOTING_NAMES[quoting]} is not supported on reading: '
+        raise ValueError('"skipinitialspace=True" is not supported on reading: brelt keeps '
+                         "the white space after a delimiter")
+    if dialect.quoting not in (QUOTE_MINIMAL, QUOTE_ALL):
+        raise ValueError(f'"quoting" {dialect.quoting} is not supported on reading: '
                          "brelt returns every field as text, quotes always quote")
-
-
-# The csv module's built-in dialect names. There is no registry to add more:
-# pass a Dialect (or any object with the attributes) instead.
-NAMED_DIALECTS = {
-    "excel": Dialect(),
-    "excel-tab": Dialect(delimiter="\t"),
-    "unix": Dialect(lineterminator="\n", quoting=QUOTE_ALL),
-}

@@ -13,7 +13,7 @@ from operator import contains
 from typing import Any, Protocol
 
 from brelt._core import PyWriter
-from brelt._dialect import QUOTE_MINIMAL, QUOTE_NONE, Dialect, resolve_dialect
+from brelt._dialect import QUOTE_ALL, QUOTE_MINIMAL, QUOTE_NONE, QUOTE_NONNUMERIC, resolve_dialect
 from brelt._error import Error
 
 
@@ -46,7 +46,7 @@ def _as_row(row: Iterable[Any]) -> list[Any] | tuple[Any, ...]:
 class Writer:
     """Writes rows of values as CSV to a file object; made by `writer`."""
 
-    def __init__(self, f: SupportsWrite, dialect: Dialect, safe: bool) -> None:
+    def __init__(self, f: SupportsWrite, dialect: Any, safe: bool) -> None:
         try:
             self._write = f.write
         except AttributeError:
@@ -63,7 +63,7 @@ class Writer:
                                   if dialect.quoting == QUOTE_MINIMAL else None)
 
     @property
-    def dialect(self) -> Dialect:
+    def dialect(self) -> Any:
         """The settings this writer writes with."""
         return self._dialect
 
@@ -132,18 +132,31 @@ class Writer:
                                 "(brelt has no escape character)")
 
 
-def writer(f: SupportsWrite, dialect: Any = "excel", *,
-           delimiter: str | None = None, quotechar: str | None = None,
-           escapechar: str | None = None, doublequote: bool | None = None,
-           skipinitialspace: bool | None = None, lineterminator: str | None = None,
-           quoting: int | None = None, strict: bool | None = None,
-           safe: bool = False) -> Writer:
+def writer(f: SupportsWrite, /, dialect: Any = None, *, safe: bool = False,
+           **fmtparams: Any) -> Writer:
     """Returns a writer of CSV rows to the file object `f` (opened with
-    newline=''). Settings left None come from `dialect`; `safe` puts an
-    apostrophe before values that spreadsheets would run as formulas."""
-    overrides = {"delimiter": delimiter, "quotechar": quotechar, "escapechar": escapechar,
-                 "doublequote": doublequote, "skipinitialspace": skipinitialspace,
-                 "lineterminator": lineterminator, "quoting": quoting, "strict": strict}
+    newline=''). The keyword settings replace those of `dialect` (None: the
+    csv module's defaults, those of "excel"); `safe` puts
+    an apostrophe before values that spreadsheets would run as formulas."""
     if type(safe) is not bool:
         raise TypeError(f'"safe" must be True or False, not {safe!r}')
-    return Writer(f, resolve_dialect(dialect, overrides, reading=False), safe)
+    settings = resolve_dialect(dialect, fmtparams)
+    _refuse_unwritable(settings)
+    return Writer(f, settings, safe)
+
+
+def _refuse_unwritable(dialect: Any) -> None:
+    """ValueError naming the first setting the core writer cannot honour."""
+    for name in ("delimiter", "quotechar"):
+        value = getattr(dialect, name)
+        if value is None or not value.isascii():
+            raise ValueError(f'"{name}" must be an ASCII character in brelt, not {value!r}')
+    if dialect.escapechar is not None:
+        raise ValueError('"escapechar" is not supported: brelt has no escape character '
+                         "(quotes inside quoted fields are doubled)")
+    if not dialect.doublequote:
+        raise ValueError('"doublequote=False" is not supported: brelt always doubles '
+                         "a quote character inside a quoted field")
+    if dialect.quoting not in (QUOTE_MINIMAL, QUOTE_ALL, QUOTE_NONNUMERIC, QUOTE_NONE):
+        raise ValueError(f'"quoting" {dialect.quoting} is not supported: brelt offers '
+                         "QUOTE_MINIMAL, QUOTE_ALL, QUOTE_NONNUMERIC and QUOTE_NONE")

@@ -16,5 +16,8 @@ PyObject* iter_csv_type();
 extern PyMethodDef read_csv_definition;
 extern PyMethodDef write_csv_definition;
 extern PyMethodDef sniff_delimiter_definition;
+// Private: brelt.plan_partitions and PartitionPlan.read are built on them.
+extern PyMethodDef plan_partitions_definition;
+extern PyMethodDef read_partition_definition;
 
 }  // namespace brelt::py

@@ -23,7 +23,7 @@
 #include "support/owned_ref.hpp"
 #include "support/use_flag.hpp"
 #include "table/streamed_read.hpp"
-#include "typed_dicts.hpp"
+#include "typed_rows.hpp"
 
 namespace brelt::py {
 
@@ -75,7 +75,7 @@ PyObject* batches_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
         PyObject* bound[kParameterCount];
         if (!signature.bind_tuple(args, kwargs, bound)) return nullptr;
         ReadOptions options;
-        if (!to_read_options(signature, bound, options)) return nullptr;
+        if (!read_options(signature, bound, options)) return nullptr;
         std::uint64_t batch_rows = kDefaultBatchRows;
         if (bound[kBatchRows] != nullptr) {
             auto rows = to_u64(Argument{signature, kBatchRows, bound[kBatchRows]});

@@ -1,18 +1,18 @@
 #include "read_options.hpp"
 
-#include <utility>
-
 #include "read_schema.hpp"
 #include "support/errors.hpp"
 #include "table_limits.hpp"
+#include "typed_rows.hpp"
 
 namespace brelt::py {
 
-bool to_read_options(const Signature& signature, PyObject* const* bound, ReadOptions& options) {
+bool read_options(const Signature& signature, PyObject* const* bound, ReadOptions& options) {
     auto argument = [&](ReadParameter p) { return Argument{signature, p, bound[p]}; };
     // Plain booleans and counts refuse None; only the optional ones take it.
     auto passed = [&](ReadParameter p) { return bound[p] != nullptr; };
     ReadRequest& request = options.request;
+    request.piece_cells = kCellsPerBlock;
     request.limits = table_limits();
 
     auto path = to_path(argument(kPath));
@@ -56,6 +56,7 @@ bool to_read_options(const Signature& signature, PyObject* const* bound, ReadOpt
     if (argument(kNullValues).given()) {
         auto nulls = to_string_list(argument(kNullValues));
         if (!nulls) return false;
+        options.null_values = *nulls;
         request.nulls = NullValues(std::move(*nulls));
     }
     auto encoding = to_optional_string(argument(kEncoding));
@@ -77,11 +78,6 @@ bool to_read_options(const Signature& signature, PyObject* const* bound, ReadOpt
         request.schema = std::move(*types);
     }
     return true;
-}
-
-PyObject* raise_read_error(Error error) {
-    if (error.kind != ErrorKind::Memory) error.kind = ErrorKind::Value;
-    return raise(error);
 }
 
 }  // namespace brelt::py

@@ -1,17 +1,19 @@
-// The arguments of a typed read, as read_csv and iter_csv take them: the
-// path and the options that shape the result, converted to a ReadRequest.
+// The options of a typed read (read_csv's parameters), shared by every
+// function that takes them.
 #pragma once
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "support/arguments.hpp"
-#include "support/python.hpp"
-#include "table/read_plan.hpp"
+#include "table/prepare_read.hpp"
 
 namespace brelt::py {
 
-// Both signatures begin with these parameters, in this order.
+// read_csv's parameters in order. A function taking them lists these names
+// first in its Signature and may add its own after kReadParameterCount.
 enum ReadParameter {
     kPath,
     kDelimiter,
@@ -27,7 +29,6 @@ enum ReadParameter {
     kReadParameterCount
 };
 
-// The names of the parameters above, for a Signature's list.
 #define BRELT_READ_PARAMETER_NAMES                                                   \
     "path", "delimiter", "has_header", "schema", "skip_rows", "max_rows", "columns", \
         "null_values", "encoding", "strict", "n_threads"
@@ -35,14 +36,11 @@ enum ReadParameter {
 struct ReadOptions {
     ReadRequest request;
     std::optional<std::uint64_t> threads;
+    std::optional<std::vector<std::string>> null_values;  // as given
 };
 
-// Converts the arguments bound to the read parameters in signature order,
+// Converts the bound arguments (Signature::bind's array) in parameter order,
 // then reads the schema. False with the exception set.
-bool to_read_options(const Signature& signature, PyObject* const* bound, ReadOptions& options);
-
-// Raises a read's error: MemoryError when memory ran out, ValueError for
-// every other failure (a missing file included), with the core's message.
-PyObject* raise_read_error(Error error);
+bool read_options(const Signature& signature, PyObject* const* bound, ReadOptions& options);
 
 }  // namespace brelt::py

@@ -56,42 +56,6 @@ def test_rows_cross_batches_without_loss_whether_iterated_or_nexted():
         next(reader)
 
 
-@pytest.mark.parametrize("dialect, overrides, delimiter, quoting", [
-    ("excel", {}, ",", brelt.QUOTE_MINIMAL),
-    ("excel-tab", {}, "\t", brelt.QUOTE_MINIMAL),
-    ("unix", {}, ",", brelt.QUOTE_ALL),
-    (csv.excel_tab, {"delimiter": ";"}, ";", brelt.QUOTE_MINIMAL),
-    (brelt.Dialect(delimiter="|"), {"quoting": brelt.QUOTE_ALL}, "|", brelt.QUOTE_ALL),
-])
-def test_dialect_names_objects_and_overrides(dialect, overrides, delimiter, quoting):
-    for made in (brelt.reader([], dialect, **overrides), brelt.writer(io.StringIO(), dialect, **overrides)):
-        assert (made.dialect.delimiter, made.dialect.quoting) == (delimiter, quoting)
-        with pytest.raises(AttributeError):
-            made.dialect.delimiter = ","
-
-
-@pytest.mark.parametrize("setting, error, words", [
-    ({"escapechar": "\\"}, ValueError, "escapechar"),
-    ({"doublequote": False}, ValueError, "doublequote"),
-    ({"skipinitialspace": True}, ValueError, "skipinitialspace"),
-    ({"quoting": 4}, ValueError, "QUOTE_STRINGS"),
-    ({"quoting": 9}, TypeError, "quoting"),
-    ({"quoting": True}, TypeError, "quoting"),
-    ({"delimiter": ""}, TypeError, "delimiter"),
-    ({"delimiter": ";;"}, TypeError, "delimiter"),
-    ({"delimiter": "\n"}, ValueError, "delimiter"),
-    ({"delimiter": "é"}, ValueError, "ASCII"),
-    ({"delimiter": '"'}, ValueError, "same character"),
-    ({"lineterminator": 0}, TypeError, "lineterminator"),
-    ({"dialect": "nonesuch"}, brelt.Error, "unknown dialect"),
-    ({"bad_attr": 0}, TypeError, "bad_attr"),
-])
-def test_settings_brelt_cannot_honour_are_refused_by_name(setting, error, words):
-    for make in (lambda: brelt.reader([], **setting), lambda: brelt.writer(io.StringIO(), **setting)):
-        with pytest.raises(error, match=words):
-            make()
-
-
 @pytest.mark.parametrize("setting", [{"quotechar": "'"}, {"quoting": brelt.QUOTE_NONNUMERIC},
                                      {"quoting": brelt.QUOTE_NONE}])
 def test_reading_refuses_what_only_writing_offers(setting):

@@ -52,12 +52,14 @@ class TableBuilder {
 
     // Every field of the record, or the selected ones (an empty field for
     // each selected index the record lacks).
+    // `record_number` is unknown in a later part of a file.
     Result<bool> add_row(const RawRecord& record, const std::vector<std::size_t>* selection,
-                         std::uint64_t record_number) {
+                         std::optional<std::uint64_t> record_number) {
         const std::size_t count = selection != nullptr ? selection->size() : record.field_count();
         if (count > limits_.max_row_fields) {
-            return parse_error("record " + std::to_string(record_number) + " has " +
-                               std::to_string(count) + " fields, more than the " +
+            const std::string which =
+                record_number ? "record " + std::to_string(*record_number) : "a record";
+            return parse_error(which + " has " + std::to_string(count) + " fields, more than the " +
                                std::to_string(limits_.max_row_fields) + " a row can hold");
         }
         ParsedTable& table = *table_;
@@ -263,8 +265,9 @@ struct TableStream::State {
         TokenizerOptions result;
         result.delimiter = options.delimiter;
         result.quote = '"';
-        result.has_headers = options.has_header;
+        result.has_headers = options.has_header && !options.mid_file;
         result.flexible = !options.strict;
+        if (options.mid_file) result.mid_file = options.mid_file->position;
         result.tuning = options.tuning;
         return result;
     }
@@ -304,6 +307,14 @@ std::size_t TableStream::byte_position() const {
     return static_cast<std::size_t>(state_->tokenizer.byte_position());
 }
 
+std::size_t TableStream::first_record_fields() const {
+    return state_->tokenizer.header_record().field_count();
+}
+
+const std::vector<std::size_t>& TableStream::selection() const {
+    return state_->selection;
+}
+
 Result<std::unique_ptr<TableStream>> TableStream::open(TextRuns& runs, const TableOptions& options,
                                                        const TableLimits& limits) {
     auto first = runs.first(static_cast<char>(options.delimiter));
@@ -325,6 +336,13 @@ Result<std::unique_ptr<TableStream>> TableStream::open_state(std::span<const std
         auto state = std::make_unique<State>(input, options, limits);
         state->runs = runs;
         state->last_input = last_input;
+        if (options.mid_file) {
+            state->column_names = options.mid_file->column_names;
+            state->selection = options.mid_file->selection;
+            state->options.skip_rows = 0;
+            state->options.max_rows.reset();
+            return std::unique_ptr<TableStream>(new TableStream(std::move(state)));
+        }
         std::vector<std::string> header_names;
         if (options.has_header) {
             if (Result<bool> headers = state->tokenizer.ensure_headers(); !headers) {
@@ -420,8 +438,9 @@ Result<ParseResult> TableStream::next_piece(std::uint64_t max_records) {
             s.finished = true;
             break;
         }
-        if (Result<bool> added = builder.add_row(*current, selected, s.skipped + s.stored + 1);
-            !added) {
+        std::optional<std::uint64_t> record_number;
+        if (!options.mid_file) record_number = s.skipped + s.stored + 1;
+        if (Result<bool> added = builder.add_row(*current, selected, record_number); !added) {
             return std::move(added).error();
         }
         ++s.stored;

@@ -29,6 +29,15 @@ struct TableOptions {
     std::optional<std::vector<std::string>> columns;
     // Every record must have as many fields as the first one.
     bool strict = false;
+    // Set when the input is a later part of a file (see MidFile): the header
+    // read from the file's start gives the names and the selection, and
+    // has_header, skip_rows and max_rows are not applied.
+    struct MidFileColumns {
+        MidFile position;
+        std::vector<std::string> column_names;
+        std::vector<std::size_t> selection;  // used when `columns` is set
+    };
+    std::optional<MidFileColumns> mid_file;
     ScanTuning tuning;
 };
 
@@ -80,6 +89,11 @@ class TableStream {
     std::size_t column_count() const;
     // How far into the (whole) input the records read so far reach.
     std::size_t byte_position() const;
+    // The field count of the input's first record (the header line when
+    // there is one), which strict reads hold every record to.
+    std::size_t first_record_fields() const;
+    // The header fields each column comes from when `columns` is set.
+    const std::vector<std::size_t>& selection() const;
 
   private:
     struct State;

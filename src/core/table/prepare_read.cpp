@@ -5,6 +5,7 @@
 #include <span>
 
 #include "input/byte_reader.hpp"
+#include "input/file_range.hpp"
 #include "input/sniff.hpp"
 #include "input/text_encoding.hpp"
 #include "input/text_reader.hpp"
@@ -49,7 +50,11 @@ bool is_not_utf8_guess(const Error& error) {
 }
 
 Result<PreparedRead> prepare_once(const ReadRequest& request) {
-    auto bytes = open_byte_reader(request.path);
+    // A part of the file is read alone, once the file is found unchanged.
+    const FilePart* part = request.part ? &*request.part : nullptr;
+    auto bytes = part != nullptr
+                     ? open_file_part(request.path, part->start, part->size, part->identity)
+                     : open_byte_reader(request.path);
     if (!bytes.ok()) return std::move(bytes).error();
     // Enough for a byte-order mark.
     std::uint8_t start_bytes[3];
@@ -70,8 +75,11 @@ Result<PreparedRead> prepare_once(const ReadRequest& request) {
         if (!chosen.ok()) return std::move(chosen).error();
         read.plan.text = *chosen;
     }
+    // Only the file's start has the mark.
+    TextEncoding encoding = read.plan.text;
+    if (part != nullptr && part->start > 0) encoding.mark_size = 0;
     auto runs = std::make_unique<TextRuns>(
-        std::make_unique<TextReader>(std::move(*bytes), start, read.plan.text, confirm_utf8));
+        std::make_unique<TextReader>(std::move(*bytes), start, encoding, confirm_utf8));
     if (request.plan) {
         // Taken as it is.
     } else if (request.delimiter) {
@@ -82,16 +90,9 @@ Result<PreparedRead> prepare_once(const ReadRequest& request) {
         read.plan.delimiter = read.plan.text.in_place ? detect_delimiter(delimiter_sample(*head))
                                                       : detect_delimiter(*head);
     }
-    TableOptions options;
-    options.delimiter = static_cast<std::uint8_t>(read.plan.delimiter);
-    options.has_header = request.has_header;
-    options.skip_rows = request.skip_rows;
-    options.max_rows = request.max_rows;
-    if (request.has_header) options.columns = request.columns;
-    options.strict = request.strict;
-
     std::unique_ptr<RemainingRecords> rest(new RemainingRecords(std::move(runs)));
-    auto stream = TableStream::open(*rest->runs_, options, request.limits);
+    auto stream = TableStream::open(*rest->runs_, table_options(request, read.plan.delimiter),
+                                    request.limits);
     if (!stream.ok()) return std::move(stream).error();
     rest->stream_ = std::move(*stream);
 
@@ -103,7 +104,7 @@ Result<PreparedRead> prepare_once(const ReadRequest& request) {
     read.table = std::move(parsed->table);
     // Without more to read, the file goes now; the table owns its text.
     if (!rest->finished()) read.rest = std::move(rest);
-    if (!request.plan) plan_columns(*read.table, request, read.plan);
+    if (!request.plan) plan_columns(*read.table, request, read.plan, request.widest_record);
     return read;
 }
 

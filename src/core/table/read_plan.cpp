@@ -39,7 +39,8 @@ std::size_t widest_row(const ParsedTable& table) {
 
 // The named columns of the table as (name, source column) pairs, in order.
 std::vector<std::pair<std::string, std::size_t>> named_columns(const ParsedTable& table,
-                                                               const ReadRequest& request) {
+                                                               const ReadRequest& request,
+                                                               std::optional<std::size_t> widest) {
     std::vector<std::pair<std::string, std::size_t>> named;
     if (request.has_header) {
         const auto& names = table.column_names();
@@ -47,7 +48,7 @@ std::vector<std::pair<std::string, std::size_t>> named_columns(const ParsedTable
             named.emplace_back(names[c], c);
         return named;
     }
-    const std::size_t width = request.widest_record ? *request.widest_record : widest_row(table);
+    const std::size_t width = widest ? *widest : widest_row(table);
     if (!request.columns) {
         for (std::size_t c = 0; c < width; ++c)
             named.emplace_back(generated_name(c), c);
@@ -72,8 +73,9 @@ ColumnType column_type(const ParsedTable& table, const ReadRequest& request,
 
 // A name given twice keeps its first position and the last column's value, as
 // assigning the columns to a dict in order would.
-void plan_columns(const ParsedTable& first, const ReadRequest& request, ReadPlan& plan) {
-    const auto named = named_columns(first, request);
+void plan_columns(const ParsedTable& first, const ReadRequest& request, ReadPlan& plan,
+                  std::optional<std::size_t> widest) {
+    const auto named = named_columns(first, request, widest);
     std::unordered_map<std::string_view, std::size_t> key_of_name;
     std::vector<std::size_t> sources;
     plan.keys.clear();
@@ -92,6 +94,18 @@ void plan_columns(const ParsedTable& first, const ReadRequest& request, ReadPlan
         plan.columns.push_back({sources[k], column_type(first, request, plan.keys[k], sources[k])});
     }
     plan.nulls = request.nulls;
+}
+
+TableOptions table_options(const ReadRequest& request, char delimiter) {
+    TableOptions options;
+    options.delimiter = static_cast<std::uint8_t>(delimiter);
+    options.has_header = request.has_header;
+    options.skip_rows = request.skip_rows;
+    options.max_rows = request.max_rows;
+    if (request.has_header) options.columns = request.columns;
+    options.strict = request.strict;
+    if (request.part && request.part->start > 0) options.mid_file = request.part->mid_file;
+    return options;
 }
 
 }  // namespace brelt

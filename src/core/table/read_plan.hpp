@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "input/file_range.hpp"
 #include "input/text_encoding.hpp"
 #include "table/parse_table.hpp"
 #include "types/column_plan.hpp"
@@ -29,6 +30,18 @@ struct ReadPlan {
     std::vector<std::string> keys;
     std::vector<ColumnPlan> columns;  // one per key
     NullValues nulls = NullValues::defaults();
+};
+
+// One part of a file, read on its own (a partition): bytes [start, start +
+// size), which begin at a record start. A part after the file's start is
+// read mid-file: no byte-order mark, no header line, no skip_rows or
+// max_rows; the names, the selection and the strict field count come from
+// `mid_file`, as the file's start fixed them.
+struct FilePart {
+    std::uint64_t start = 0;
+    std::uint64_t size = 0;
+    FileIdentity identity;  // the file must still have it when read
+    TableOptions::MidFileColumns mid_file;
 };
 
 struct ReadRequest {
@@ -64,6 +77,8 @@ struct ReadRequest {
     // and the columns are the plan's (`encoding`, `delimiter`, `schema` and
     // `nulls` are then not looked at).
     std::optional<ReadPlan> plan;
+    // When given (with a plan), only that part of the file is read.
+    std::optional<FilePart> part;
     TableLimits limits;  // tests lower them
 };
 
@@ -72,9 +87,15 @@ struct ReadRequest {
 inline constexpr std::string_view kGeneratedNamePrefix = "column_";
 
 // Sets the plan's keys and columns for a read whose first records are
-// `first`: named by the header (or generated up to the widest record of
-// `first`), narrowed to `columns` when asked, typed by the schema or by
-// inference over the first kInferenceSampleRows records of `first`.
-void plan_columns(const ParsedTable& first, const ReadRequest& request, ReadPlan& plan);
+// `first`: named by the header (or generated up to `widest`, the widest
+// record's field count in the whole input, by default that of `first`),
+// narrowed to `columns` when asked, typed by the schema or by inference over
+// the first kInferenceSampleRows records of `first`.
+void plan_columns(const ParsedTable& first, const ReadRequest& request, ReadPlan& plan,
+                  std::optional<std::size_t> widest = std::nullopt);
+
+// How the request's records are parsed with `delimiter` (mid-file for a part
+// after the file's start).
+TableOptions table_options(const ReadRequest& request, char delimiter);
 
 }  // namespace brelt

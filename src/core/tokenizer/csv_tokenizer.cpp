@@ -26,8 +26,8 @@ void CsvTokenizer::continue_in(std::span<const std::uint8_t> input, std::uint64_
 }
 
 Result<bool> CsvTokenizer::read_headers() {
-    if (offset_ == 0 && position_ == 0 && input_size_ >= 3 && input_[0] == 0xEF &&
-        input_[1] == 0xBB && input_[2] == 0xBF) {
+    if (!options_.mid_file && offset_ == 0 && position_ == 0 && input_size_ >= 3 &&
+        input_[0] == 0xEF && input_[1] == 0xBB && input_[2] == 0xBF) {
         position_ = 3;
     }
     // headers_read_ is still false, so the field count is not checked here.
@@ -94,7 +94,10 @@ Result<ReadOutcome> CsvTokenizer::read_record(RawRecord& record) {
         read_general_record(record, field_start);
     }
     ++records_read_;
-    if (!options_.flexible && headers_read_ && record.spans.size() != header_record_.spans.size()) {
+    // Mid-file, the first record read is checked too: the file's first
+    // record is elsewhere.
+    if (!options_.flexible && (headers_read_ || options_.mid_file) &&
+        record.spans.size() != expected_fields()) {
         return Error(ErrorKind::Value, field_count_error(record_start, record.spans.size()));
     }
     return ReadOutcome::Record;
@@ -107,7 +110,7 @@ std::size_t CsvTokenizer::read_batch(RecordBatch& batch) {
         delimiter == options_.quote || delimiter == kLineFeed || delimiter == kCarriageReturn) {
         return 0;
     }
-    batch.expected_fields = options_.flexible ? 0 : header_record_.spans.size();
+    batch.expected_fields = options_.flexible ? 0 : expected_fields();
     const BatchScan scan{input_ + position_, static_cast<std::size_t>(input_size_ - position_),
                          delimiter, options_.quote};
     const BatchResult result = kernels_->read_record_batch(scan, batch);
@@ -179,13 +182,20 @@ void CsvTokenizer::read_general_record(RawRecord& record, std::uint64_t field_st
 }
 
 std::string CsvTokenizer::field_count_error(std::uint64_t record_start, std::size_t found) const {
-    // Data records are numbered from 1; the header line is not counted.
-    std::uint64_t index = records_read_;
-    if (options_.has_headers && index > 0) --index;
-    return "CSV error: record " + std::to_string(index) +
-           " (byte: " + std::to_string(record_start) + "): found record with " +
-           std::to_string(found) + " fields, but the previous record has " +
-           std::to_string(header_record_.spans.size()) + " fields";
+    std::string record;
+    if (options_.mid_file) {
+        // How many records lie before this part of the file is not known
+        // here; the byte offset in the whole file is.
+        record = "record at byte " + std::to_string(options_.mid_file->file_offset + record_start);
+    } else {
+        // Data records are numbered from 1; the header line is not counted.
+        std::uint64_t index = records_read_;
+        if (options_.has_headers && index > 0) --index;
+        record =
+            "record " + std::to_string(index) + " (byte: " + std::to_string(record_start) + ")";
+    }
+    return "CSV error: " + record + ": found record with " + std::to_string(found) +
+           " fields, but the previous record has " + std::to_string(expected_fields()) + " fields";
 }
 
 }  // namespace brelt

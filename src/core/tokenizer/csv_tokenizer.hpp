@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -42,12 +43,22 @@ struct ScanTuning {
     bool batch_records = true;
 };
 
+// An input that is a later part of a file, beginning at one of its record
+// starts (a partition): it has no byte-order mark and no header line of its
+// own, and its records are checked against the file's first record.
+struct MidFile {
+    std::size_t first_record_fields = 0;
+    std::uint64_t file_offset = 0;  // where input[0] lies in the file
+};
+
 struct TokenizerOptions {
     std::uint8_t delimiter = ',';
     std::uint8_t quote = '"';
     bool has_headers = true;
     // When false, every record must have as many fields as the first one.
     bool flexible = true;
+    // With has_headers false only.
+    std::optional<MidFile> mid_file;
     ScanTuning tuning;
 };
 
@@ -96,6 +107,11 @@ class CsvTokenizer {
   private:
     Result<bool> read_headers();
     std::string field_count_error(std::uint64_t record_start, std::size_t found) const;
+    // The field count every record must have when not flexible.
+    std::size_t expected_fields() const {
+        return options_.mid_file ? options_.mid_file->first_record_fields
+                                 : header_record_.spans.size();
+    }
     // False when the record goes on in the general path, from field_start.
     bool read_simple_record(RawRecord& record, std::uint64_t& field_start);
     void read_general_record(RawRecord& record, std::uint64_t field_start);

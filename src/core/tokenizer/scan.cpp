@@ -40,6 +40,14 @@ struct WordVector {
     static Reg either(Reg a, Reg b) { return a | b; }
     static std::uint64_t mask(Reg r) { return r; }
     static bool any(Reg r) { return r != 0; }
+    // A compare result has only the top bit of a matching byte set.
+    static Reg add_hits(Reg acc, Reg r) { return acc + (r >> 7); }
+    // Neighbouring bytes summed into 16-bit lanes (at most 510 each), then
+    // the four lanes into the top one by a multiply.
+    static std::uint64_t sum_bytes(Reg acc) {
+        const Reg pairs = (acc & 0x00FF00FF00FF00FFULL) + ((acc >> 8) & 0x00FF00FF00FF00FFULL);
+        return (pairs * 0x0001000100010001ULL) >> 48;
+    }
     // Each word's top bits gathered into one byte: bit 8i of (r >> 7) lands
     // at bit 56 + i of the product, and no two partial products meet.
     static std::uint64_t mask64(const Reg* r) {
@@ -54,7 +62,7 @@ struct WordVector {
 }  // namespace
 
 const ScanKernels kScalar{&scan_unquoted_scalar, &find_byte_short, &read_simple_record<WordVector>,
-                          &read_record_batch<WordVector>};
+                          &read_record_batch<WordVector>, &count_byte<WordVector>};
 
 }  // namespace scan
 

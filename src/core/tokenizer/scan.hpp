@@ -57,6 +57,9 @@ struct ScanKernels {
                                              GrowableArray<RecordSpan>& spans);
     // See record_batch_kernel.hpp. The delimiter is neither the quote, LF nor CR.
     BatchResult (*read_record_batch)(const BatchScan& scan, RecordBatch& batch);
+    // How many bytes of data[0, size) equal `byte` (the quote parity of a
+    // partition plan is counted with it).
+    std::size_t (*count_byte)(const std::uint8_t* data, std::size_t size, std::uint8_t byte);
 };
 
 // The kernels for `isa`; an instruction set this processor can't run falls

@@ -7,10 +7,13 @@
 //   Reg splat(b), load(p), load_aligned(p), equal(a, b), either(a, b)
 //   uint64_t mask(r)   bit kBitsPerByte*i + kBitsPerByte-1 set for byte i
 //   bool any(r)        whether any byte of a compare result is set
+//   Reg add_hits(acc, r)  acc plus one in each byte where compare result r is set
+//   uint64_t sum_bytes(acc)  the sum of acc's bytes
 //   uint64_t mask64(rs)  bit i set for byte i of the 64 bytes that the
 //                        64 / kWidth compare results rs cover
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -151,10 +154,38 @@ std::size_t find_byte(const std::uint8_t* data, std::size_t size, std::uint8_t b
     return size;
 }
 
+// Each compare result adds one to a per-byte counter where it matched
+// (add_hits); the counters are summed (sum_bytes) before any can pass 255.
+template <class V>
+std::size_t count_byte(const std::uint8_t* data, std::size_t size, std::uint8_t byte) {
+    constexpr std::size_t kRegisters = 4;  // independent counters, for throughput
+    constexpr std::size_t kStep = kRegisters * V::kWidth;
+    const auto needle = V::splat(byte);
+    std::size_t count = 0;
+    std::size_t i = 0;
+    while (i + kStep <= size) {
+        typename V::Reg counters[kRegisters];
+        for (auto& counter : counters)
+            counter = V::splat(0);
+        const std::size_t rounds = std::min<std::size_t>(255, (size - i) / kStep);
+        for (std::size_t round = 0; round < rounds; ++round, i += kStep) {
+            for (std::size_t k = 0; k < kRegisters; ++k) {
+                counters[k] =
+                    V::add_hits(counters[k], V::equal(V::load(data + i + k * V::kWidth), needle));
+            }
+        }
+        for (const auto& counter : counters)
+            count += V::sum_bytes(counter);
+    }
+    for (; i < size; ++i)
+        count += data[i] == byte;
+    return count;
+}
+
 template <class V>
 constexpr ScanKernels kernels_for_vector() {
     return ScanKernels{&scan_unquoted<V>, &find_byte<V>, &read_simple_record<V>,
-                       &read_record_batch<V>};
+                       &read_record_batch<V>, &count_byte<V>};
 }
 
 }  // namespace brelt::scan

@@ -26,6 +26,9 @@ struct NeonVector {
         return vget_lane_u64(vreinterpret_u64_u8(narrowed), 0) & 0x8888888888888888ULL;
     }
     static bool any(Reg r) { return vmaxvq_u8(r) != 0; }
+    // A set compare byte is 0xFF, that is -1: subtracting it adds one.
+    static Reg add_hits(Reg acc, Reg r) { return vsubq_u8(acc, r); }
+    static std::uint64_t sum_bytes(Reg acc) { return vaddlvq_u8(acc); }
     // Each compare result keeps one weight per byte (1, 2, 4 ... 128 across
     // each half); three rounds of pairwise adds sum every eight weights into
     // one byte, so byte k of the result holds the bits of bytes 8k..8k+7.

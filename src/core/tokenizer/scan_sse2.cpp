@@ -24,6 +24,14 @@ struct Sse2Vector {
     // One bit per byte: the byte's top bit, which a compare sets to all ones.
     static std::uint64_t mask(Reg r) { return static_cast<std::uint32_t>(_mm_movemask_epi8(r)); }
     static bool any(Reg r) { return _mm_movemask_epi8(r) != 0; }
+    // A set compare byte is 0xFF, that is -1: subtracting it adds one.
+    static Reg add_hits(Reg acc, Reg r) { return _mm_sub_epi8(acc, r); }
+    // The sum of absolute differences from zero adds up each 8-byte half.
+    static std::uint64_t sum_bytes(Reg acc) {
+        const Reg halves = _mm_sad_epu8(acc, _mm_setzero_si128());
+        return static_cast<std::uint64_t>(_mm_cvtsi128_si64(halves)) +
+               static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(halves, halves)));
+    }
     static std::uint64_t mask64(const Reg* r) {
         return mask(r[0]) | mask(r[1]) << 16 | mask(r[2]) << 32 | mask(r[3]) << 48;
     }

@@ -1,5 +1,7 @@
-#include "typed_dicts.hpp"
+#include "typed_rows.hpp"
 
+#include "parallel/convert_columns.hpp"
+#include "support/collector_pause.hpp"
 #include "support/errors.hpp"
 
 namespace brelt::py {
@@ -27,16 +29,46 @@ PyObject* value_of(const CellValue& cell, const ParsedTable& table, std::size_t 
     return nullptr;
 }
 
-}  // namespace
-
 bool out_of_memory(const char* message) {
     memory_error(message);
     return false;
 }
 
+// The dicts of every row, built block by block while the next block is
+// parsed and typed on the pool.
+PyObject* build_rows(PreparedRead& read, TypedDicts& dicts, bool* not_utf8) {
+    OwnedRef list = OwnedRef::steal(PyList_New(0));
+    if (!list) return memory_error("list alloc failed");
+    // A small file's blocks are typed on the calling thread.
+    const bool parallel = read.rest != nullptr ||
+                          converts_in_parallel(read.table->row_count(), read.plan.columns.size());
+    TypedBlocks blocks(read.table, read.rest.get(), read.plan.columns, read.plan.nulls,
+                       kCellsPerBlock, parallel);
+    for (;;) {
+        Result<TypedBlocks::Block> next = blocks.next();
+        if (!next.ok()) {
+            Error error = std::move(next).error();
+            if (not_utf8 != nullptr && is_not_utf8_guess(error)) {
+                *not_utf8 = true;
+                return nullptr;
+            }
+            return raise_read_error(std::move(error));
+        }
+        if (next->rows == 0) return list.release();
+        if (!dicts.append(*next, read.plan.columns, list.get())) return nullptr;
+    }
+}
+
+}  // namespace
+
 PyObject* memory_error(const char* message) {
     PyErr_Clear();
     return raise(Error(ErrorKind::Memory, message));
+}
+
+PyObject* raise_read_error(Error error) {
+    if (error.kind != ErrorKind::Memory) error.kind = ErrorKind::Value;
+    return raise(error);
 }
 
 bool TypedDicts::start(const std::vector<std::string>& keys) {
@@ -81,6 +113,15 @@ bool TypedDicts::append(const TypedBlocks::Block& block, std::span<const ColumnP
         if (PyList_Append(list, dict.get()) < 0) return out_of_memory("list alloc failed");
     }
     return true;
+}
+
+PyObject* typed_rows(PreparedRead& read, bool* not_utf8) {
+    if (read.table->row_count() == 0 && read.rest == nullptr) return PyList_New(0);
+    TypedDicts dicts;
+    if (!dicts.start(read.plan.keys)) return nullptr;
+    // Dicts of plain values cannot form cycles; see CollectorPause.
+    CollectorPause paused;
+    return build_rows(read, dicts, not_utf8);
 }
 
 }  // namespace brelt::py
