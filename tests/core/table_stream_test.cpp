@@ -54,11 +54,11 @@ Outcome whole(std::string_view input, const TableOptions& options) {
 class MemoryBytes final : public ByteReader {
   public:
     explicit MemoryBytes(std::string_view content) : content_(content) {}
-    Result<std::size_t> read(std::span<std::uint8_t> out) override {
-        const std::size_t count = std::min(out.size(), content_.size() - position_);
-        std::copy_n(content_.data() + position_, count, out.data());
-        position_ += count;
-        return count;
+    std::optional<Error> fill(std::span<std::uint8_t> out, std::size_t& filled) override {
+        filled = std::min(out.size(), content_.size() - position_);
+        std::copy_n(content_.data() + position_, filled, out.data());
+        position_ += filled;
+        return std::nullopt;
     }
     Compression compression() const override { return Compression::None; }
     std::uint64_t file_position() const override { return position_; }

@@ -21,14 +21,16 @@ class PlainReader final : public ByteReader {
     PlainReader(InputFile file, std::vector<std::uint8_t> head)
         : file_(std::move(file)), head_(std::move(head)) {}
 
-    Result<std::size_t> read(std::span<std::uint8_t> out) override {
+    std::optional<Error> fill(std::span<std::uint8_t> out, std::size_t& filled) override {
         const std::size_t from_head = std::min(out.size(), head_.size() - head_used_);
         std::copy_n(head_.data() + head_used_, from_head, out.data());
         head_used_ += from_head;
-        if (from_head == out.size()) return from_head;
+        filled = from_head;
+        if (from_head == out.size()) return std::nullopt;
         auto got = file_.read(out.subspan(from_head));
         if (!got.ok()) return std::move(got).error();
-        return from_head + *got;
+        filled += *got;
+        return std::nullopt;
     }
 
     Compression compression() const override { return Compression::None; }
@@ -54,8 +56,7 @@ class DecompressedReader final : public ByteReader {
           end_(input_.size()),
           at_file_end_(input_.size() < kHeadBytes) {}
 
-    Result<std::size_t> read(std::span<std::uint8_t> out) override {
-        std::size_t filled = 0;
+    std::optional<Error> fill(std::span<std::uint8_t> out, std::size_t& filled) override {
         while (filled < out.size()) {
             if (begin_ == end_ && !at_file_end_) {
                 if (auto more = read_more(); !more.ok()) return std::move(more).error();
@@ -85,7 +86,7 @@ class DecompressedReader final : public ByteReader {
                 if (auto more = read_more(); !more.ok()) return std::move(more).error();
             }
         }
-        return filled;
+        return std::nullopt;
     }
 
     Compression compression() const override { return format_; }
@@ -103,7 +104,13 @@ class DecompressedReader final : public ByteReader {
         auto got = file_.read({input_.data() + end_, input_.size() - end_});
         if (!got.ok()) return std::move(got).error();
         end_ += *got;
-        if (end_ < input_.size()) at_file_end_ = true;
+        if (end_ < input_.size()) {
+            // Short: the end of the file, or a failure the next read reports.
+            std::uint8_t probe;
+            auto again = file_.read({&probe, 1});
+            if (!again.ok()) return std::move(again).error();
+            at_file_end_ = true;
+        }
         return true;
     }
 

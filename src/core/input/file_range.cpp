@@ -78,8 +78,7 @@ class PartReader final : public ByteReader {
                std::uint64_t file_size)
         : file_(fd), path_(std::move(path)), offset_(offset), size_(size), file_size_(file_size) {}
 
-    Result<std::size_t> read(std::span<std::uint8_t> out) override {
-        std::size_t filled = 0;
+    std::optional<Error> fill(std::span<std::uint8_t> out, std::size_t& filled) override {
         const std::size_t wanted =
             static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), size_ - read_));
         while (filled < wanted) {
@@ -87,9 +86,11 @@ class PartReader final : public ByteReader {
                                         static_cast<off_t>(offset_ + read_ + filled));
             if (got < 0) {
                 if (errno == EINTR) continue;
+                read_ += filled;
                 return os_error(errno);
             }
             if (got == 0) {
+                read_ += filled;
                 return Error(ErrorKind::Value, path_ +
                                                    " changed since it was partitioned (it is "
                                                    "shorter than when planned)");
@@ -97,7 +98,7 @@ class PartReader final : public ByteReader {
             filled += static_cast<std::size_t>(got);
         }
         read_ += filled;
-        return filled;
+        return std::nullopt;
     }
 
     Compression compression() const override { return Compression::None; }

@@ -61,7 +61,10 @@ Result<InputFile> InputFile::open(const std::string& path) {
 }
 
 InputFile::InputFile(InputFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), size_(other.size_), position_(other.position_) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      size_(other.size_),
+      position_(other.position_),
+      failure_(std::move(other.failure_)) {}
 
 InputFile& InputFile::operator=(InputFile&& other) noexcept {
     if (this != &other) {
@@ -69,6 +72,7 @@ InputFile& InputFile::operator=(InputFile&& other) noexcept {
         fd_ = std::exchange(other.fd_, -1);
         size_ = other.size_;
         position_ = other.position_;
+        failure_ = std::move(other.failure_);
     }
     return *this;
 }
@@ -86,18 +90,28 @@ Result<std::size_t> InputFile::read_some(std::span<std::uint8_t> out) {
 }
 
 Result<std::size_t> InputFile::read(std::span<std::uint8_t> out) {
+    if (failure_) return *failure_;
     std::size_t filled = 0;
     while (filled < out.size()) {
         auto got = read_some(out.subspan(filled));
-        if (!got.ok()) return std::move(got).error();
-        if (*got == 0) break;
+        if (!got.ok()) {
+            failure_ = std::move(got).error();
+            break;
+        }
+        if (*got == 0) {
+            if (size_ != 0 && position_ != size_) failure_ = changed_size(size_, position_);
+            break;
+        }
         filled += *got;
         position_ += *got;
-        if (size_ != 0 && position_ > size_) return changed_size(size_, position_);
+        if (size_ != 0 && position_ > size_) {
+            // What lies past the size the file had is not handed out.
+            failure_ = changed_size(size_, position_);
+            filled -= static_cast<std::size_t>(position_ - size_);
+            break;
+        }
     }
-    if (filled < out.size() && size_ != 0 && position_ != size_) {
-        return changed_size(size_, position_);
-    }
+    if (failure_ && filled == 0) return *failure_;
     return filled;
 }
 

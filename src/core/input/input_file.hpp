@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -25,9 +26,11 @@ class InputFile {
     ~InputFile();
 
     // Reads the next bytes into `out`, fewer than asked only at the end (0
-    // there). A regular file must keep the size it had when opened: reading
-    // past it, or ending before it, fails with "the file changed size while
-    // it was read (A bytes when opened, B read)".
+    // there) or before a failure, which every later call then returns: all
+    // the bytes before a failure are handed out. A regular file must keep the
+    // size it had when opened: reading past it, or ending before it, fails
+    // with "the file changed size while it was read (A bytes when opened, B
+    // read)".
     Result<std::size_t> read(std::span<std::uint8_t> out);
 
     // The size when opened; 0 when unknown (a pipe, a device, a file of the
@@ -42,6 +45,7 @@ class InputFile {
     int fd_ = -1;
     std::uint64_t size_ = 0;
     std::uint64_t position_ = 0;
+    std::optional<Error> failure_;
 };
 
 // "<strerror text> (os error N)", the form of every file error.

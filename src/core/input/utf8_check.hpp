@@ -9,7 +9,9 @@
 namespace brelt {
 
 // The content is decompressed when the file is compressed. Stops at the first
-// invalid piece. Errors as ByteReader::read.
+// invalid piece. Errors are those of opening the file; content that cannot
+// be read to its end (corrupt, cut short) is judged by what could be read,
+// and a read after this check meets the same error where it lies.
 Result<bool> file_content_is_utf8(const std::string& path);
 
 }  // namespace brelt

@@ -90,6 +90,7 @@ Result<bool> TextRuns::read_more(std::string& text) {
 }
 
 Result<TextRuns::Run> TextRuns::make_run(std::string& text, bool text_begun) {
+    if (failure_) return *failure_;
     if (!text_begun) text.assign(carry_);
     carry_.clear();
     bool quoted = false;  // a run begins at a record start
@@ -107,7 +108,13 @@ Result<TextRuns::Run> TextRuns::make_run(std::string& text, bool text_begun) {
             break;
         }
         if (cut != 0 && text.size() >= run_bytes_ && holds_a_record(text, cut)) break;
-        if (auto more = read_more(text); !more.ok()) return std::move(more).error();
+        if (auto more = read_more(text); !more.ok()) {
+            // The records before the failure are a run of their own, so the
+            // error comes out of the piece that reaches it.
+            if (cut == 0 || !holds_a_record(text, cut)) return std::move(more).error();
+            failure_ = std::move(more).error();
+            break;
+        }
     }
     carry_.assign(text, cut);
     text.resize(cut);

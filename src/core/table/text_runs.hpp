@@ -67,6 +67,7 @@ class TextRuns {
     std::unique_ptr<TextReader> reader_;
     std::size_t run_bytes_;
     bool reader_done_ = false;
+    std::optional<Error> failure_;  // met reading, after the text before it was handed out
     char delimiter_ = ',';
     std::string texts_[2];
     std::size_t current_ = 0;  // the text of the run handed out last
