@@ -9,7 +9,6 @@
 // stays out of cyclic collection; closing it (or dropping it) lets go of the
 // file and all buffers at once.
 #include <memory>
-#include <optional>
 
 #include "exports.hpp"
 #include "parallel/typed_blocks.hpp"
@@ -32,7 +31,7 @@ namespace {
 constexpr std::uint64_t kDefaultBatchRows = 10'000;
 
 struct BatchState {
-    std::optional<PreparedRead> read;
+    std::unique_ptr<PreparedRead> read;
     std::unique_ptr<TypedBlocks> blocks;  // reads `read`, so goes first
     TypedDicts dicts;
     std::uint64_t file_size = 0;
@@ -45,16 +44,19 @@ struct BatchState {
         return read->rest->file_position();
     }
 
-    // Waits for work under way on the pool; touches no Python object.
-    void release_file() {
-        if (read && read->rest) final_position = read->rest->file_position();
-        blocks.reset();
-        read.reset();
-    }
+    // Lets go of the file and the buffers. The state changes with the lock
+    // held, so bytes_read from another thread sees it whole; the wait for
+    // work under way on the pool runs without it.
     void finish() {
         if (finished) return;
-        without_gil([&] { release_file(); });
+        if (read && read->rest) final_position = read->rest->file_position();
+        std::unique_ptr<TypedBlocks> ending_blocks = std::move(blocks);
+        std::unique_ptr<PreparedRead> ending_read = std::move(read);
         finished = true;
+        without_gil([&] {
+            ending_blocks.reset();
+            ending_read.reset();
+        });
     }
 };
 
@@ -100,7 +102,7 @@ PyObject* batches_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
             return self.release();
         }
         if (options.threads && *options.threads != 0) request_pool_size(*options.threads);
-        state->read.emplace(std::move(*prepared));
+        state->read = std::make_unique<PreparedRead>(std::move(*prepared));
         const PreparedRead& read = *state->read;
         const std::size_t width = std::max<std::size_t>(read.plan.columns.size(), 1);
         state->blocks =
