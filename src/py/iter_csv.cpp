@@ -8,6 +8,7 @@
 // The object holds no Python object but its keys and shared strings, so it
 // stays out of cyclic collection; closing it (or dropping it) lets go of the
 // file and all buffers at once.
+#include <algorithm>
 #include <memory>
 
 #include "exports.hpp"
@@ -83,7 +84,9 @@ PyObject* batches_new(PyTypeObject* type, PyObject* args, PyObject* kwargs) {
             auto rows = to_u64(Argument{signature, kBatchRows, bound[kBatchRows]});
             if (!rows) return nullptr;
             if (*rows == 0) return raise(Error(ErrorKind::Value, "batch_rows must be at least 1"));
-            batch_rows = *rows;
+            // A batch is one piece of a table, which numbers its rows in 32
+            // bits; so the cells of a batch are counted without overflow.
+            batch_rows = std::min<std::uint64_t>(*rows, TableLimits().max_table_rows);
         }
         options.request.piece_rows = batch_rows;
 
