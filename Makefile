@@ -70,6 +70,8 @@ bench: deps
 	PYTHONPATH=$(call test_path,$(BUILD_DIR)) $(PYTHON) bench/run.py $(BENCH_ARGS)
 	@mixed=$$(ls -S build/bench-data/mixed-*MB.csv | head -n 1); \
 	  $(BENCH_DIR)/brelt_read_phases 1 $$mixed && $(BENCH_DIR)/brelt_read_phases 2 $$mixed
+	PYTHONPATH=$(call test_path,$(SYSTEM_BUILD_DIR)) $(SYSTEM_PYTHON) bench/files.py \
+	  --decompress-speed $(BENCH_DIR)/brelt_decompress_speed
 
 # brelt.dask against Dask's own reader on a 1 GB file, on a two-process
 # cluster (the system interpreter has Dask); takes minutes.

@@ -1,10 +1,14 @@
-"""Time and peak memory of read_csv and PyReader on one big generated file.
+"""Time and peak memory of read_csv, PyReader and iter_csv on one big
+generated file.
 
     PYTHONPATH=<repo> python bench/big_file_memory.py [--gigabytes 2] [--dir /tmp] [--keep]
+                                                      [--only iter_csv ...]
 
 The budget: the peak resident memory of read_csv, above what the process held
 before the call, is at most the size of the result plus 1.5 times the file
-size. The result's size is the sum of sys.getsizeof over the list, its dicts
+size. iter_csv, which walks the file a batch at a time (10,000 rows, every
+batch consumed and dropped), must stay within two batches (their size measured
+as below) plus 64 MB, whatever the file's size. The result's size is the sum of sys.getsizeof over the list, its dicts
 and every distinct value object (shared keys and cached strings once). For
 PyReader the same bound is reported with the reader's table (text plus 8
 bytes per field and per row) as its result, plus the str that file.read()
@@ -51,7 +55,7 @@ def write_file(path, target_bytes):
 # input count while they are resident.
 CHILD = r"""
 import gc, io, sys, time
-from brelt._core import PyReader, read_csv
+from brelt._core import PyReader, iter_csv, read_csv
 
 def kib(key):
     with open("/proc/self/status") as f:
@@ -81,6 +85,15 @@ if which == "read_csv":
     seconds = time.perf_counter() - start
     peak = kib("VmHWM")  # before the walk below adds its own memory
     count, result = len(rows), deep_size(rows)
+elif which == "iter_csv":
+    count = batch_size = 0
+    for batch in iter_csv(path):
+        count += len(batch)
+        if not batch_size:
+            batch_size = deep_size(batch)
+    seconds = time.perf_counter() - start
+    peak = kib("VmHWM")
+    result = batch_size  # one batch
 else:
     with open(path, newline="", encoding="utf-8") as f:
         reader = PyReader(f)
@@ -109,6 +122,8 @@ def main():
     parser.add_argument("--gigabytes", type=float, default=2.0)
     parser.add_argument("--dir", default=tempfile.gettempdir())
     parser.add_argument("--keep", action="store_true", help="keep the generated file")
+    parser.add_argument("--only", nargs="+", choices=["read_csv", "PyReader", "iter_csv"],
+                        default=["read_csv", "PyReader", "iter_csv"])
     options = parser.parse_args()
 
     path = os.path.join(options.dir, f"brelt-big-{os.getpid()}.csv")
@@ -118,15 +133,19 @@ def main():
         print(f"file: {size / 1e9:.3f} GB, {rows:,} rows, written in "
               f"{time.perf_counter() - start:.1f} s")
         within = True
-        for which in ("read_csv", "PyReader"):
+        for which in options.only:
             seconds, peak, result, count = measure(path, which)
-            # PyReader also holds the str that file.read() returned.
-            held = size if which == "PyReader" else 0
-            budget = result + held + 1.5 * size
+            if which == "iter_csv":
+                budget = 2 * result + 64e6
+            else:
+                # PyReader also holds the str that file.read() returned.
+                held = size if which == "PyReader" else 0
+                budget = result + held + 1.5 * size
             ok = peak <= budget
             within &= ok
-            print(f"{which:9} {seconds:7.1f} s  {count:,} rows  peak +{peak / 1e9:.2f} GB  "
-                  f"result {result / 1e9:.2f} GB  budget {budget / 1e9:.2f} GB  "
+            what = "a batch" if which == "iter_csv" else "result"
+            print(f"{which:9} {seconds:7.1f} s  {count:,} rows  peak +{peak / 1e6:,.0f} MB  "
+                  f"{what} {result / 1e6:,.0f} MB  budget {budget / 1e6:,.0f} MB  "
                   f"{'within' if ok else 'OVER'}")
     finally:
         if not options.keep and os.path.exists(path):

@@ -76,7 +76,8 @@ int main(int argc, char** argv) {
             convert_columns(table, 0, rows, std::span(plans).subspan(k, 1), request.nulls, false,
                             cells.get());
         });
-        std::printf("  column %zu (%s): %.1f ms\n", k, prepared->plan.keys[k].c_str(), column * 1e3);
+        std::printf("  column %zu (%s): %.1f ms\n", k, prepared->plan.keys[k].c_str(),
+                    column * 1e3);
     }
     return 0;
 }

@@ -1,7 +1,7 @@
 """brelt: fast CSV reading and writing for Python, with a C++ core.
 
-The core's functions and classes (`read_csv`, `PyReader`, `PyWriter`,
-`write_csv`, `sniff_delimiter`, `Row`, `RowIterator`), and on top of them the
+The core's functions and classes (`read_csv`, `iter_csv`, `PyReader`,
+`PyWriter`, `write_csv`, `sniff_delimiter`, `Row`, `RowIterator`), and on top of them the
 API of the standard csv module (`reader`, `writer`, `DictReader`,
 `DictWriter`, the QUOTE_* constants, `Dialect` and its subclasses, the
 dialect registry, `Sniffer`, `Error`, `field_size_limit`), with `sniff` as
@@ -17,6 +17,7 @@ from brelt._core import (
     PyWriter,
     Row,
     RowIterator,
+    iter_csv,
     read_csv,
     sniff_delimiter,
     write_csv,
@@ -47,6 +48,7 @@ if sys.version_info >= (3, 12):
 # the layer's extra.
 __all__ = [
     "PyReader", "PyWriter", "Row", "RowIterator", "read_csv", "write_csv", "sniff_delimiter",
+    "iter_csv",
     "QUOTE_MINIMAL", "QUOTE_ALL", "QUOTE_NONNUMERIC", "QUOTE_NONE",
     *(["QUOTE_STRINGS", "QUOTE_NOTNULL"] if sys.version_info >= (3, 12) else []),
     "Error", "Dialect", "excel", "excel_tab", "unix_dialect",

@@ -1,10 +1,16 @@
 """The extension module: the C++ core's functions and classes."""
 
+import os
 from collections.abc import Callable, Iterable, Iterator, Sequence
-from typing import Any, ClassVar, Protocol, Self, TypeVar, final, overload
+from types import TracebackType
+from typing import Any, ClassVar, Protocol, Self, TypeAlias, TypeVar, final, overload
 
 
 _T = TypeVar("_T")
+
+# A file name as the os module takes it (PEP 519); bytes go to the system as they are.
+_Path: TypeAlias = str | bytes | os.PathLike[str] | os.PathLike[bytes]
+_Value: TypeAlias = int | float | bool | str | None
 
 class _SupportsRead(Protocol):
     def read(self) -> str: ...
@@ -13,7 +19,7 @@ class _SupportsWrite(Protocol):
     def write(self, text: str, /) -> object: ...
 
 __all__ = ["PyReader", "PyWriter", "Row", "RowIterator", "read_csv", "write_csv",
-           "sniff_delimiter"]
+           "sniff_delimiter", "iter_csv"]
 
 @final
 class PyReader:
@@ -119,12 +125,33 @@ class DictReaderBase:
     def __next__(self) -> dict[Any, Any]: ...
 
 def _field_limit(new_limit: int | None = None) -> int: ...
-def read_csv(path: str, delimiter: str | None = None, has_header: bool = True,
+def read_csv(path: _Path, delimiter: str | None = None, has_header: bool = True,
              schema: dict[str, type | str] | None = None, skip_rows: int = 0,
              max_rows: int | None = None, columns: Sequence[str] | None = None,
              null_values: Sequence[str] | None = None, encoding: str | None = None,
              strict: bool = False, n_threads: int | None = None
-             ) -> list[dict[str, int | float | bool | str | None]]: ...
-def write_csv(path: str, data: list[dict[str, Any]], delimiter: str = ",", safe: bool = True,
+             ) -> list[dict[str, _Value]]: ...
+def write_csv(path: _Path, data: list[dict[str, Any]], delimiter: str = ",", safe: bool = True,
               strict: bool = False) -> None: ...
-def sniff_delimiter(path: str) -> str: ...
+def sniff_delimiter(path: _Path) -> str: ...
+
+@final
+class iter_csv:
+    """read_csv's rows in batches of at most batch_rows dicts, with bounded memory."""
+
+    def __new__(cls, path: _Path, *, delimiter: str | None = None, has_header: bool = True,
+                schema: dict[str, type | str] | None = None, skip_rows: int = 0,
+                max_rows: int | None = None, columns: Sequence[str] | None = None,
+                null_values: Sequence[str] | None = None, encoding: str | None = None,
+                strict: bool = False, n_threads: int | None = None,
+                batch_rows: int = 10000) -> Self: ...
+    @property
+    def bytes_read(self) -> int: ...
+    @property
+    def file_size(self) -> int: ...
+    def __iter__(self) -> Self: ...
+    def __next__(self) -> list[dict[str, _Value]]: ...
+    def close(self) -> None: ...
+    def __enter__(self) -> Self: ...
+    def __exit__(self, exc_type: type[BaseException] | None, exc: BaseException | None,
+                 traceback: TracebackType | None, /) -> bool: ...

@@ -3,6 +3,7 @@ python -m brelt.demo [FILE]. Without FILE it runs on the bundled sample."""
 
 import argparse
 import csv
+import gzip
 import io
 import pathlib
 import sys
@@ -67,6 +68,28 @@ def tour(path: pathlib.Path, workdir: pathlib.Path, runs: int) -> list[Step]:
         return f"{len(ours):,} dicts, columns {types} (csv module: {len(theirs):,}, all str)"
 
     steps.append(timed("read_csv, typed dicts", read_typed, read_dicts, runs, describe_types))
+
+    # The same file gzipped: read by its content, decompressed as it is parsed.
+    packed = workdir / (path.name + ".gz")
+    packed.write_bytes(gzip.compress(path.read_bytes(), compresslevel=6))
+    typed = read_typed()
+
+    def read_gzip_dicts() -> list[dict[str, str]]:
+        with gzip.open(packed, "rt", encoding="utf-8", errors="replace", newline="") as f:
+            return list(csv.DictReader(f, delimiter=delimiter))
+
+    steps.append(timed("read_csv, gzip file", lambda: brelt.read_csv(packed, delimiter=delimiter),
+                       read_gzip_dicts, runs,
+                       lambda ours, theirs: f"{packed.stat().st_size:,} bytes, "
+                                            f"{verdict(ours == typed)} to the plain file's"))
+
+    # Batches of typed dicts, a batch or two in memory at a time.
+    def read_batches() -> list[list[dict[str, Any]]]:
+        return list(brelt.iter_csv(path, delimiter=delimiter, batch_rows=1000))
+
+    steps.append(timed("iter_csv, batches", read_batches, read_dicts, runs,
+                       lambda ours, theirs: f"{len(ours):,} batches of up to 1,000, rows "
+                                            f"{verdict(sum(ours, []) == typed)} to read_csv's"))
 
     def stream(make: Callable[..., Any]) -> Callable[[], list[list[str]]]:
         def read() -> list[list[str]]:

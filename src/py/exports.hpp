@@ -16,6 +16,7 @@ PyObject* writer_type();
 PyObject* csv_reader_type();
 // The C part of brelt/_dict.py's DictReader; private too.
 PyObject* dict_reader_base_type();
+PyObject* iter_csv_type();
 
 extern PyMethodDef read_csv_definition;
 extern PyMethodDef write_csv_definition;

@@ -96,6 +96,7 @@ PyObject* build_module() {
     if (!register_function(module.get(), &read_csv_definition)) return nullptr;
     if (!register_function(module.get(), &write_csv_definition)) return nullptr;
     if (!register_function(module.get(), &sniff_delimiter_definition)) return nullptr;
+    if (!register_type(module.get(), "iter_csv", iter_csv_type)) return nullptr;
     // Private, so not in __all__: the Python layer wraps them.
     if (!add_function(module.get(), &plan_partitions_definition)) return nullptr;
     if (!add_function(module.get(), &read_partition_definition)) return nullptr;

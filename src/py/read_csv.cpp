@@ -1,8 +1,8 @@
-// read_csv(path, ...): a whole CSV file to a list of dicts with typed values.
-// Loading the file, parsing a first piece of it and choosing the types run
-// without the interpreter lock; then, while the dicts of one block of rows are
-// built (sharing their key objects), the next block is parsed and typed on the
-// worker pool.
+// read_csv(path, ...): a whole CSV file (plain or compressed) to a list of
+// dicts with typed values. Opening the file, parsing a first piece of it and
+// choosing the types run without the interpreter lock; then, while the dicts
+// of one block of rows are built (sharing their key objects), the next block
+// is read, parsed and typed on the worker pool.
 #include "exports.hpp"
 #include "read_options.hpp"
 #include "support/errors.hpp"
@@ -21,10 +21,17 @@ PyObject* read_csv(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject*
         if (!signature.bind(args, nargs, kwnames, bound)) return nullptr;
         ReadOptions options;
         if (!read_options(signature, bound, options)) return nullptr;
-
-        Result<PreparedRead> prepared = without_gil([&] { return prepare_read(options.request); });
-        if (!prepared.ok()) return raise_read_error(std::move(prepared).error());
-        return typed_rows(*prepared, options.threads);
+        // At most twice: a read that guessed its text is UTF-8 and found
+        // otherwise starts over, nothing of it having been handed out.
+        for (;;) {
+            Result<PreparedRead> prepared =
+                without_gil([&] { return prepare_read(options.request); });
+            if (!prepared.ok()) return raise_read_error(std::move(prepared).error());
+            bool not_utf8 = false;
+            PyObject* rows = typed_rows(*prepared, options.threads, &not_utf8);
+            if (!not_utf8) return rows;
+            options.request.whole_file_utf8 = false;
+        }
     });
 }
 
@@ -36,8 +43,7 @@ PyMethodDef read_csv_definition = {
     METH_FASTCALL | METH_KEYWORDS,
     "read_csv(path, delimiter=None, has_header=True, schema=None, skip_rows=0, max_rows=None, "
     "columns=None, null_values=None, encoding=None, strict=False, n_threads=None)\n--\n\n"
-    "High-level read: path -> list[dict] with type inference.\n"
-    "Uses mmap + SIMD CSV parsing + GIL release.",
+    "A CSV file (plain or compressed) as a list of dicts with typed values.",
 };
 
 }  // namespace brelt::py

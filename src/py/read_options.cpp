@@ -15,7 +15,7 @@ bool read_options(const Signature& signature, PyObject* const* bound, ReadOption
     request.piece_cells = kCellsPerBlock;
     request.limits = table_limits();
 
-    auto path = to_string(argument(kPath));
+    auto path = to_path(argument(kPath));
     if (!path) return false;
     request.path = std::move(*path);
 
@@ -73,7 +73,7 @@ bool read_options(const Signature& signature, PyObject* const* bound, ReadOption
         options.threads = *threads;
     }
     if (schema != nullptr) {
-        auto types = read_schema(schema);
+        auto types = read_schema(schema, signature.function_name());
         if (!types) return false;
         request.schema = std::move(*types);
     }

@@ -16,12 +16,12 @@ std::optional<std::string> utf8_of(PyObject* text) {
 
 // The type name a schema value stands for: its __name__ when it has one, else
 // the value itself, which must then be a str.
-std::optional<std::string> type_name_of(PyObject* value) {
+std::optional<std::string> type_name_of(PyObject* value, const char* function) {
     OwnedRef name = OwnedRef::steal(PyObject_GetAttrString(value, "__name__"));
     if (name) {
         if (!PyUnicode_Check(name.get())) {
             PyErr_Format(PyExc_TypeError,
-                         "read_csv() argument 'schema': __name__ must be str, not %.200s",
+                         "%s() argument 'schema': __name__ must be str, not %.200s", function,
                          Py_TYPE(name.get())->tp_name);
             return std::nullopt;
         }
@@ -30,7 +30,7 @@ std::optional<std::string> type_name_of(PyObject* value) {
     PyErr_Clear();
     if (!PyUnicode_Check(value)) {
         PyErr_Format(PyExc_TypeError,
-                     "read_csv() argument 'schema': a type must be a class or str, not %.200s",
+                     "%s() argument 'schema': a type must be a class or str, not %.200s", function,
                      Py_TYPE(value)->tp_name);
         return std::nullopt;
     }
@@ -39,7 +39,8 @@ std::optional<std::string> type_name_of(PyObject* value) {
 
 }  // namespace
 
-std::optional<std::unordered_map<std::string, ColumnType>> read_schema(PyObject* schema) {
+std::optional<std::unordered_map<std::string, ColumnType>> read_schema(PyObject* schema,
+                                                                       const char* function) {
     std::unordered_map<std::string, ColumnType> types;
     const Py_ssize_t size = PyDict_GET_SIZE(schema);
     Py_ssize_t position = 0;
@@ -51,13 +52,13 @@ std::optional<std::unordered_map<std::string, ColumnType>> read_schema(PyObject*
         OwnedRef value = OwnedRef::borrow(value_borrowed);
         if (!PyUnicode_Check(key.get())) {
             PyErr_Format(PyExc_TypeError,
-                         "read_csv() argument 'schema': a column name must be str, not %.200s",
+                         "%s() argument 'schema': a column name must be str, not %.200s", function,
                          Py_TYPE(key.get())->tp_name);
             return std::nullopt;
         }
         auto column = utf8_of(key.get());
         if (!column) return std::nullopt;
-        auto name = type_name_of(value.get());
+        auto name = type_name_of(value.get(), function);
         if (!name) return std::nullopt;
         if (PyDict_GET_SIZE(schema) != size) {
             PyErr_SetString(PyExc_RuntimeError, "dictionary changed size during iteration");

@@ -14,6 +14,8 @@ namespace brelt::py {
 // classes int, float, bool and str work) or is itself a str. nullopt with the
 // exception set: TypeError for a wrong key or value, ValueError "Unknown type: "
 // + the name as given, RuntimeError when the dict changes while being read.
-std::optional<std::unordered_map<std::string, ColumnType>> read_schema(PyObject* schema);
+// `function` names the caller in messages.
+std::optional<std::unordered_map<std::string, ColumnType>> read_schema(PyObject* schema,
+                                                                       const char* function);
 
 }  // namespace brelt::py

@@ -1,10 +1,6 @@
 // sniff_delimiter(path): the delimiter guess for a file, as a one-character str.
-#include <string>
-
 #include "exports.hpp"
-#include "input/decode.hpp"
-#include "input/load.hpp"
-#include "input/sniff.hpp"
+#include "input/sniff_file.hpp"
 #include "support/arguments.hpp"
 #include "support/errors.hpp"
 #include "support/gil.hpp"
@@ -13,24 +9,15 @@ namespace brelt::py {
 
 namespace {
 
-// Loads, decodes and sniffs; runs without the interpreter lock.
-Result<char> sniff_file(const std::string& path) {
-    auto input = load_input_file(path);
-    if (!input.ok()) return std::move(input).error();
-    auto text = decode_to_utf8(input->bytes(), std::nullopt);
-    if (!text.ok()) return std::move(text).error();
-    return detect_delimiter(*text);
-}
-
 PyObject* sniff_delimiter(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject* kwnames) {
     return guarded([&]() -> PyObject* {
         static const Signature signature("sniff_delimiter", {"path"}, 1);
         PyObject* bound[1];
         if (!signature.bind(args, nargs, kwnames, bound)) return nullptr;
-        auto path = to_string(Argument{signature, 0, bound[0]});
+        auto path = to_path(Argument{signature, 0, bound[0]});
         if (!path) return nullptr;
 
-        Result<char> delimiter = without_gil([&] { return sniff_file(*path); });
+        Result<char> delimiter = without_gil([&] { return sniff_file_delimiter(*path); });
         // Every failure to read or decode the file is an OSError here.
         if (!delimiter.ok()) return raise(std::move(delimiter).error().as(ErrorKind::OS));
         const char text[1] = {*delimiter};

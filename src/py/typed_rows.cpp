@@ -1,42 +1,13 @@
 #include "typed_rows.hpp"
 
-#include <deque>
-#include <vector>
-
 #include "parallel/convert_columns.hpp"
-#include "parallel/typed_blocks.hpp"
 #include "parallel/worker_pool.hpp"
-#include "str_cache.hpp"
 #include "support/collector_pause.hpp"
 #include "support/errors.hpp"
-#include "support/owned_ref.hpp"
 
 namespace brelt::py {
 
 namespace {
-
-// Interned keys, shared by every dict, and a template dict holding them in
-// column order: copying it gives each row's dict its final size and order at
-// once, so setting the values never resizes.
-struct DictShape {
-    std::vector<OwnedRef> keys;
-    OwnedRef template_dict;
-};
-
-bool make_shape(const std::vector<std::string>& names, DictShape& shape) {
-    shape.template_dict = OwnedRef::steal(PyDict_New());
-    if (!shape.template_dict) return false;
-    shape.keys.reserve(names.size());
-    for (const std::string& name : names) {
-        PyObject* key =
-            PyUnicode_DecodeUTF8(name.data(), static_cast<Py_ssize_t>(name.size()), "replace");
-        if (key == nullptr) return false;
-        PyUnicode_InternInPlace(&key);
-        shape.keys.push_back(OwnedRef::steal(key));
-        if (PyDict_SetItem(shape.template_dict.get(), key, Py_None) < 0) return false;
-    }
-    return true;
-}
 
 // Only a string cell needs its field's text, so only it looks the field up.
 PyObject* value_of(const CellValue& cell, const ParsedTable& table, std::size_t row,
@@ -59,67 +30,100 @@ PyObject* value_of(const CellValue& cell, const ParsedTable& table, std::size_t 
     return nullptr;
 }
 
-PyObject* memory_error(const char* message) {
-    PyErr_Clear();
-    return raise(Error(ErrorKind::Memory, message));
+bool out_of_memory(const char* message) {
+    memory_error(message);
+    return false;
 }
 
 // The dicts of every row, built block by block while the next block is
 // parsed and typed on the pool.
-PyObject* build_rows(PreparedRead& read, const DictShape& shape) {
-    const std::size_t width = read.plan.columns.size();
+PyObject* build_rows(PreparedRead& read, TypedDicts& dicts, bool* not_utf8) {
     OwnedRef list = OwnedRef::steal(PyList_New(0));
     if (!list) return memory_error("list alloc failed");
     // A small file's blocks are typed on the calling thread.
-    const bool parallel =
-        read.rest != nullptr || converts_in_parallel(read.table->row_count(), width);
+    const bool parallel = read.rest != nullptr ||
+                          converts_in_parallel(read.table->row_count(), read.plan.columns.size());
     TypedBlocks blocks(read.table, read.rest.get(), read.plan.columns, read.plan.nulls,
                        kCellsPerBlock, parallel);
-    const HashSeed seed = HashSeed::random();
-    std::deque<StrObjectCache> strings;  // caches do not move
-    for (std::size_t k = 0; k < width; ++k)
-        strings.emplace_back(seed);
-
     for (;;) {
         Result<TypedBlocks::Block> next = blocks.next();
-        if (!next.ok()) return raise_read_error(std::move(next).error());
-        const TypedBlocks::Block& block = *next;
-        if (block.rows == 0) break;
-        const ParsedTable& table = *block.table;
-        for (std::size_t r = 0; r < block.rows; ++r) {
-            const std::size_t row = block.first_row + r;
-            OwnedRef dict = OwnedRef::steal(PyDict_Copy(shape.template_dict.get()));
-            if (!dict) return memory_error("dict alloc failed");
-            for (std::size_t k = 0; k < width; ++k) {
-                OwnedRef value =
-                    OwnedRef::steal(value_of(block.cells[k * block.rows + r], table, row,
-                                             read.plan.columns[k].source, strings[k]));
-                if (!value) return memory_error("value alloc failed");
-                if (PyDict_SetItem(dict.get(), shape.keys[k].get(), value.get()) < 0) {
-                    return memory_error("dict alloc failed");
-                }
+        if (!next.ok()) {
+            Error error = std::move(next).error();
+            if (not_utf8 != nullptr && is_not_utf8_guess(error)) {
+                *not_utf8 = true;
+                return nullptr;
             }
-            if (PyList_Append(list.get(), dict.get()) < 0) return memory_error("list alloc failed");
+            return raise_read_error(std::move(error));
         }
+        if (next->rows == 0) return list.release();
+        if (!dicts.append(*next, read.plan.columns, list.get())) return nullptr;
     }
-    return list.release();
 }
 
 }  // namespace
+
+PyObject* memory_error(const char* message) {
+    PyErr_Clear();
+    return raise(Error(ErrorKind::Memory, message));
+}
 
 PyObject* raise_read_error(Error error) {
     if (error.kind != ErrorKind::Memory) error.kind = ErrorKind::Value;
     return raise(error);
 }
 
-PyObject* typed_rows(PreparedRead& read, std::optional<std::uint64_t> threads) {
+bool TypedDicts::start(const std::vector<std::string>& keys) {
+    template_dict_ = OwnedRef::steal(PyDict_New());
+    if (!template_dict_) return false;
+    keys_.reserve(keys.size());
+    for (const std::string& name : keys) {
+        PyObject* key =
+            PyUnicode_DecodeUTF8(name.data(), static_cast<Py_ssize_t>(name.size()), "replace");
+        if (key == nullptr) return false;
+        PyUnicode_InternInPlace(&key);
+        keys_.push_back(OwnedRef::steal(key));
+        if (PyDict_SetItem(template_dict_.get(), key, Py_None) < 0) return false;
+    }
+    forget_strings();
+    return true;
+}
+
+void TypedDicts::forget_strings() {
+    strings_.clear();
+    const HashSeed seed = HashSeed::random();
+    for (std::size_t k = 0; k < keys_.size(); ++k)
+        strings_.emplace_back(seed);
+}
+
+bool TypedDicts::append(const TypedBlocks::Block& block, std::span<const ColumnPlan> columns,
+                        PyObject* list) {
+    const std::size_t width = columns.size();
+    const ParsedTable& table = *block.table;
+    for (std::size_t r = 0; r < block.rows; ++r) {
+        const std::size_t row = block.first_row + r;
+        OwnedRef dict = OwnedRef::steal(PyDict_Copy(template_dict_.get()));
+        if (!dict) return out_of_memory("dict alloc failed");
+        for (std::size_t k = 0; k < width; ++k) {
+            OwnedRef value = OwnedRef::steal(value_of(block.cells[k * block.rows + r], table, row,
+                                                      columns[k].source, strings_[k]));
+            if (!value) return out_of_memory("value alloc failed");
+            if (PyDict_SetItem(dict.get(), keys_[k].get(), value.get()) < 0) {
+                return out_of_memory("dict alloc failed");
+            }
+        }
+        if (PyList_Append(list, dict.get()) < 0) return out_of_memory("list alloc failed");
+    }
+    return true;
+}
+
+PyObject* typed_rows(PreparedRead& read, std::optional<std::uint64_t> threads, bool* not_utf8) {
     if (read.table->row_count() == 0 && read.rest == nullptr) return PyList_New(0);
     if (threads && *threads != 0) request_pool_size(*threads);
-    DictShape shape;
-    if (!make_shape(read.plan.keys, shape)) return nullptr;
+    TypedDicts dicts;
+    if (!dicts.start(read.plan.keys)) return nullptr;
     // Dicts of plain values cannot form cycles; see CollectorPause.
     CollectorPause paused;
-    return build_rows(read, shape);
+    return build_rows(read, dicts, not_utf8);
 }
 
 }  // namespace brelt::py

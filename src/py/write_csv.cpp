@@ -1,5 +1,6 @@
-// write_csv(path, data, ...): a list of dicts to a file, the header taken
-// from the first dict's keys, every line ended by LF. The lock is held
+// write_csv(path, data, ...): a list of dicts to a file (compressed when its
+// name ends in .gz, .zst, .bz2 or .xz), the header taken from the first
+// dict's keys, every line ended by LF. The lock is held
 // throughout but for the file's system calls, which may block (a pipe);
 // values' str() may run Python code meanwhile.
 #include <optional>
@@ -95,7 +96,9 @@ class LockReleasedInCalls final : public BlockingCalls {
     std::optional<ReleasedGil> released_;
 };
 
+// File errors are OSError; running out of memory (compressing) stays MemoryError.
 PyObject* raise_os(Error error) {
+    if (error.kind == ErrorKind::Memory) return raise(error);
     return raise(std::move(error).as(ErrorKind::OS));
 }
 
@@ -113,7 +116,7 @@ PyObject* write_csv(PyObject*, PyObject* const* args, Py_ssize_t nargs, PyObject
                                          {"path", "data", "delimiter", "safe", "strict"}, 2);
         PyObject* bound[5];
         if (!signature.bind(args, nargs, kwnames, bound)) return nullptr;
-        auto path = to_string(Argument{signature, 0, bound[0]});
+        auto path = to_path(Argument{signature, 0, bound[0]});
         if (!path) return nullptr;
         PyObject* data = to_list(Argument{signature, 1, bound[1]});
         if (data == nullptr) return nullptr;

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <string>
 
 #include "temp_file.hpp"
@@ -89,10 +88,6 @@ TEST(LoadInputFile, NonRegularFilesAreRead) {
     ASSERT_TRUE(input.ok()) << input.error().message;
     EXPECT_FALSE(input->is_mapped());
     EXPECT_GT(input->size(), 0u);
-}
-
-TEST(OsErrorMessage, HasTheFixedShape) {
-    EXPECT_EQ(os_error_message(EACCES), "Permission denied (os error 13)");
 }
 
 }  // namespace

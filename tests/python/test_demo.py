@@ -17,4 +17,7 @@ def test_the_tour_agrees_with_the_csv_module(capsys):
     assert rows["reader, stream rows"].endswith("3,377 rows, identical")
     assert rows["writer, write rows"].endswith("text identical")
     assert rows["DictReader, read back"].endswith("both files identical")
-    assert len(rows) == 6 and all("x  " in line for line in rows.values())
+    assert rows["read_csv, gzip file"].endswith("identical to the plain file's")
+    assert rows["iter_csv, batches"].endswith("4 batches of up to 1,000, rows identical to "
+                                              "read_csv's")
+    assert len(rows) == 8 and all("x  " in line for line in rows.values())

@@ -13,8 +13,8 @@ import pytest
 from hypothesis import HealthCheck, given, settings, strategies as st
 
 import brelt
-from brelt._core import (PyReader, PyWriter, Row, RowIterator, Writer, read_csv, sniff_delimiter,
-                         write_csv)
+from brelt._core import (PyReader, PyWriter, Row, RowIterator, Writer, iter_csv, read_csv,
+                         sniff_delimiter, write_csv)
 from hostile_values import Arena, collect_containers, values
 
 # BRELT_HOSTILE_EXAMPLES runs longer sessions than CI's.
@@ -114,6 +114,19 @@ READ_CSV = {
 def test_read_csv(data):
     Arena.reset()
     outcome = call(data, read_csv, list(READ_CSV), READ_CSV, 1, {"path"})
+    assert isinstance(outcome, (list, Exception))
+
+
+def read_batches(*args, **kwargs):
+    return list(iter_csv(*args, **kwargs))
+
+
+@EXAMPLES
+@given(st.data())
+def test_iter_csv(data):
+    Arena.reset()
+    options = {**READ_CSV, "batch_rows": [1, 3, 10_000, 0]}
+    outcome = call(data, read_batches, list(options), options, 1, {"path"})
     assert isinstance(outcome, (list, Exception))
 
 

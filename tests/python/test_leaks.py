@@ -12,6 +12,7 @@ memory in quarantine and replaces the allocator's statistics.
 
 import ctypes
 import gc
+import gzip
 import io
 import os
 import sys
@@ -20,7 +21,7 @@ import tracemalloc
 import pytest
 
 import brelt
-from brelt._core import PyReader, PyWriter, read_csv, sniff_delimiter, write_csv
+from brelt._core import PyReader, PyWriter, iter_csv, read_csv, sniff_delimiter, write_csv
 
 SANITIZED = "asan" in os.environ.get("LD_PRELOAD", "")
 LOOPS = 60 if SANITIZED else 300
@@ -91,7 +92,9 @@ def files(tmp_path_factory):
              "out": d / "out.csv", "missing": d / "missing.csv"}
     paths["table"].write_text("a,b,c,d\n" + rows)
     paths["ragged"].write_text("a,b\n1,2\n3\n")
-    paths["big"].write_text("a,b\n" + "1,2\n" * 600_000)  # mapped, not read
+    paths["big"].write_text("a,b\n" + "1,2\n" * 600_000)  # more than one run, not all read
+    paths["packed"] = d / "table.csv.gz"
+    paths["packed"].write_bytes(gzip.compress(paths["table"].read_bytes()))
     return {name: str(path) for name, path in paths.items()}
 
 
@@ -143,7 +146,12 @@ def operations(f):
         "read_csv": lambda: read_csv(f["table"]),
         "read_csv typed and selected": lambda: read_csv(
             f["table"], schema={"a": int, "b": "str"}, columns=["b", "a"], null_values=["1"]),
-        "read_csv mapped": lambda: read_csv(f["big"], max_rows=10),
+        "read_csv big": lambda: read_csv(f["big"], max_rows=10),
+        "read_csv compressed": lambda: read_csv(f["packed"]),
+        "iter_csv walk": lambda: list(iter_csv(f["table"], batch_rows=7)),
+        "iter_csv dropped early": lambda: next(iter_csv(f["big"], batch_rows=10)),
+        "iter_csv compressed": lambda: list(iter_csv(f["packed"], batch_rows=100)),
+        "write_csv compressed": lambda: write_csv(f["out"] + ".gz", big_records),
         "read_csv missing": lambda: read_csv(f["missing"]),
         "read_csv strict": lambda: read_csv(f["ragged"], strict=True),
         "read_csv unknown type": lambda: read_csv(f["table"], schema={"a": "nope"}),

@@ -12,7 +12,7 @@ import brelt
 from brelt import _core
 
 REGISTERED = ["PyReader", "PyWriter", "Row", "RowIterator", "read_csv", "write_csv",
-              "sniff_delimiter"]
+              "sniff_delimiter", "iter_csv"]
 
 
 def test_import_gives_one_module_object_per_process():

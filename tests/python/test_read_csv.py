@@ -53,13 +53,6 @@ class TestBasics:
 
 
 class TestArguments:
-    def test_path_must_be_str(self, write_file):
-        path = write_file("a\n1\n")
-        with pytest.raises(TypeError):
-            read_csv(pathlib.Path(path))
-        with pytest.raises(TypeError):
-            read_csv(path.encode())
-
     @pytest.mark.parametrize("options", [
         {"has_header": 1}, {"strict": "yes"}, {"skip_rows": -1}, {"max_rows": 1.0},
         {"columns": "a"}, {"null_values": "NA"}, {"schema": [("a", int)]},

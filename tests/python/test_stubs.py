@@ -74,7 +74,8 @@ def test_function_signatures(name):
     assert parameters(stub) == runtime_parameters(getattr(_core, name).__text_signature__)
 
 
-@pytest.mark.parametrize("name", ["PyReader", "PyWriter", "Row", "RowIterator", "Writer"])
+@pytest.mark.parametrize("name", ["PyReader", "PyWriter", "Row", "RowIterator", "Writer",
+                                  "iter_csv"])
 def test_class_members_and_signatures(name):
     runtime = getattr(_core, name)
     methods = stub_methods(stub_definitions()[name])

@@ -1,13 +1,15 @@
 #include "input/file_range.hpp"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string_view>
-#include <vector>
+#include <utility>
+
+#include "input/input_file.hpp"  // os_error_message
 
 namespace brelt {
 
@@ -50,6 +52,7 @@ class OpenFile {
         if (fd_ >= 0) ::close(fd_);
     }
     int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
 
   private:
     int fd_;
@@ -66,8 +69,56 @@ Result<FileIdentity> identify_file(const std::string& path) {
     return identity_of(status);
 }
 
-Result<InputBytes> load_file_range(const std::string& path, std::uint64_t offset,
-                                   std::uint64_t size, const FileIdentity& expected) {
+namespace {
+
+// Bytes [offset, offset + size) of an open plain file, by pread.
+class PartReader final : public ByteReader {
+  public:
+    PartReader(int fd, std::string path, std::uint64_t offset, std::uint64_t size,
+               std::uint64_t file_size)
+        : file_(fd), path_(std::move(path)), offset_(offset), size_(size), file_size_(file_size) {}
+
+    std::optional<Error> fill(std::span<std::uint8_t> out, std::size_t& filled) override {
+        const std::size_t wanted =
+            static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), size_ - read_));
+        while (filled < wanted) {
+            const ssize_t got = ::pread(file_.get(), out.data() + filled, wanted - filled,
+                                        static_cast<off_t>(offset_ + read_ + filled));
+            if (got < 0) {
+                if (errno == EINTR) continue;
+                read_ += filled;
+                return os_error(errno);
+            }
+            if (got == 0) {
+                read_ += filled;
+                return Error(ErrorKind::Value, path_ +
+                                                   " changed since it was partitioned (it is "
+                                                   "shorter than when planned)");
+            }
+            filled += static_cast<std::size_t>(got);
+        }
+        read_ += filled;
+        return std::nullopt;
+    }
+
+    Compression compression() const override { return Compression::None; }
+    std::uint64_t file_position() const override { return offset_ + read_; }
+    std::uint64_t file_size() const override { return file_size_; }
+
+  private:
+    OpenFile file_;
+    std::string path_;
+    std::uint64_t offset_;
+    std::uint64_t size_;
+    std::uint64_t file_size_;
+    std::uint64_t read_ = 0;
+};
+
+}  // namespace
+
+Result<std::unique_ptr<ByteReader>> open_file_part(const std::string& path, std::uint64_t offset,
+                                                   std::uint64_t size,
+                                                   const FileIdentity& expected) {
     if (std::string_view(path).find('\0') != std::string_view::npos) {
         return Error(ErrorKind::OS, "file name contained an unexpected NUL byte");
     }
@@ -85,33 +136,11 @@ Result<InputBytes> load_file_range(const std::string& path, std::uint64_t offset
     if (offset > expected.size || size > expected.size - offset) {
         return Error(ErrorKind::Value, "a partition lies outside its file");
     }
-    // A whole large file is mapped, as load_input_file maps it: a read that
-    // stops early (max_rows) touches only the pages it needs.
-    if (offset == 0 && size == expected.size && size >= kMapThreshold) {
-        void* address =
-            ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_SHARED, file.get(), 0);
-        if (address == MAP_FAILED) return os_error(errno);
-        return InputBytes::from_mapping(static_cast<const std::uint8_t*>(address),
-                                        static_cast<std::size_t>(size));
-    }
-    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(size));
-    std::size_t filled = 0;
-    while (filled < buffer.size()) {
-        const ssize_t got = ::pread(file.get(), buffer.data() + filled, buffer.size() - filled,
-                                    static_cast<off_t>(offset + filled));
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            return os_error(errno);
-        }
-        // The file shrank while being read.
-        if (got == 0) {
-            return Error(ErrorKind::Value, path +
-                                               " changed since it was partitioned (it is "
-                                               "shorter than when planned)");
-        }
-        filled += static_cast<std::size_t>(got);
-    }
-    return InputBytes::from_buffer(std::move(buffer));
+    // A whole file is read as any read reads it, decompressed when it is
+    // compressed (such a file is always one partition).
+    if (offset == 0 && size == expected.size) return open_byte_reader(path);
+    return std::unique_ptr<ByteReader>(
+        std::make_unique<PartReader>(file.release(), path, offset, size, expected.size));
 }
 
 }  // namespace brelt

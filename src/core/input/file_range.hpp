@@ -3,10 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "common/result.hpp"
-#include "input/load.hpp"
+#include "input/byte_reader.hpp"
 
 namespace brelt {
 
@@ -19,7 +20,7 @@ struct FileIdentity {
     bool operator==(const FileIdentity&) const = default;
 };
 
-// The identity of the regular file at `path`. Errors as load_input_file's;
+// The identity of the regular file at `path`. Errors as InputFile::open's;
 // anything but a regular file is refused (ErrorKind::Value): its bytes cannot
 // be read again at an offset.
 Result<FileIdentity> identify_file(const std::string& path);
@@ -28,10 +29,13 @@ Result<FileIdentity> identify_file(const std::string& path);
 Error file_changed_error(const std::string& path, const FileIdentity& then,
                          const FileIdentity& now);
 
-// Bytes [offset, offset + size) of `path`, once the open file is found to
-// have the identity `expected`. A file that has changed fails with
-// ErrorKind::Value, "<path> changed since it was partitioned (...)".
-Result<InputBytes> load_file_range(const std::string& path, std::uint64_t offset,
-                                   std::uint64_t size, const FileIdentity& expected);
+// A reader of bytes [offset, offset + size) of `path`, once the open file is
+// found to have the identity `expected`; all of a file is read as
+// open_byte_reader reads it (a compressed file decompressed). A file that has
+// changed fails with ErrorKind::Value, "<path> changed since it was
+// partitioned (...)", when opened or when it turns out shorter.
+Result<std::unique_ptr<ByteReader>> open_file_part(const std::string& path, std::uint64_t offset,
+                                                   std::uint64_t size,
+                                                   const FileIdentity& expected);
 
 }  // namespace brelt

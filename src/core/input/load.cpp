@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <string_view>
 
 namespace brelt {
@@ -63,22 +62,6 @@ Result<InputBytes> read_whole(int fd, std::size_t expected_size) {
 }
 
 }  // namespace
-
-std::string os_error_message(int error_number) {
-    char text[256];
-    // The GNU strerror_r may return a static string instead of filling `text`.
-#if defined(__GLIBC__) && defined(_GNU_SOURCE)
-    const char* description = strerror_r(error_number, text, sizeof text);
-#else
-    const char* description =
-        strerror_r(error_number, text, sizeof text) == 0 ? text : "Unknown error";
-#endif
-    std::string message(description);
-    message += " (os error ";
-    message += std::to_string(error_number);
-    message += ')';
-    return message;
-}
 
 InputBytes InputBytes::from_buffer(std::vector<std::uint8_t> buffer) {
     InputBytes input;

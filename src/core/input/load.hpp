@@ -1,5 +1,7 @@
 // Bringing a whole input file into memory: small files are read into an owned
-// buffer, large ones are mapped read-only so they are never copied.
+// buffer, large ones are mapped read-only so they are never copied. For a
+// pass that needs all of a plain file at once (planning partitions); reads
+// go through ByteReader.
 #pragma once
 
 #include <cstddef>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "common/result.hpp"
+#include "input/input_file.hpp"  // os_error_message
 
 namespace brelt {
 
@@ -51,8 +54,5 @@ class InputBytes {
 // followed by " (os error N)"; a path holding a NUL byte is refused before any
 // system call.
 Result<InputBytes> load_input_file(const std::string& path);
-
-// "<strerror text> (os error N)", the form of every file error.
-std::string os_error_message(int error_number);
 
 }  // namespace brelt

@@ -34,31 +34,43 @@ bool starts_with_byte_order_mark(std::span<const std::uint8_t> bytes) {
            starts_with(bytes, {0xFE, 0xFF});
 }
 
-Result<TextEncoding> choose_text_encoding(std::span<const std::uint8_t> whole,
-                                          std::optional<std::string_view> label) {
+bool text_encoding_needs_whole_file(std::span<const std::uint8_t> start,
+                                    std::optional<std::string_view> label) {
+    return !label && !starts_with(start, {0xFF, 0xFE}) && !starts_with(start, {0xFE, 0xFF});
+}
+
+Result<TextEncoding> choose_text_encoding(std::span<const std::uint8_t> start,
+                                          std::optional<std::string_view> label,
+                                          bool whole_is_utf8) {
     TextEncoding chosen;
-    if (starts_with(whole, {0xFF, 0xFE}) || starts_with(whole, {0xFE, 0xFF})) {
-        chosen.encoding = whole[0] == 0xFF ? Encoding::Utf16LE : Encoding::Utf16BE;
+    if (starts_with(start, {0xFF, 0xFE}) || starts_with(start, {0xFE, 0xFF})) {
+        chosen.encoding = start[0] == 0xFF ? Encoding::Utf16LE : Encoding::Utf16BE;
         chosen.mark_size = 2;
         chosen.strict = true;
         return chosen;
     }
-    const bool utf8_mark = starts_with(whole, {0xEF, 0xBB, 0xBF});
-    if (utf8_mark || !label) {
-        chosen.mark_size = utf8_mark ? 3 : 0;
-        // With a label, the mark alone decides: malformed UTF-8 becomes U+FFFD.
-        if (label) return chosen;
-        chosen.in_place = is_valid_utf8(whole.data(), whole.size());
-        // Without one, malformed UTF-8 becomes U+FFFD after a mark and makes
-        // the whole file windows-1252 without it.
-        if (!chosen.in_place && !utf8_mark) chosen.encoding = Encoding::Windows1252;
+    const bool utf8_mark = starts_with(start, {0xEF, 0xBB, 0xBF});
+    chosen.mark_size = utf8_mark ? 3 : 0;
+    if (!label) {
+        chosen.in_place = whole_is_utf8;
+        // Malformed UTF-8 becomes U+FFFD after a mark, and makes the whole
+        // file windows-1252 without one.
+        if (!whole_is_utf8 && !utf8_mark) chosen.encoding = Encoding::Windows1252;
         return chosen;
     }
-    if (names_utf8(*label)) return chosen;
+    // With a label, a UTF-8 mark alone decides.
+    if (utf8_mark || names_utf8(*label)) return chosen;
     const auto encoding = encoding_for_label(*label);
     if (!encoding) return Error(ErrorKind::Value, "Unknown encoding: " + std::string(*label));
     chosen.encoding = *encoding;
     return chosen;
+}
+
+Result<TextEncoding> choose_text_encoding(std::span<const std::uint8_t> whole,
+                                          std::optional<std::string_view> label) {
+    const bool valid =
+        text_encoding_needs_whole_file(whole, label) && is_valid_utf8(whole.data(), whole.size());
+    return choose_text_encoding(whole, label, valid);
 }
 
 Result<bool> decode_text(std::span<const std::uint8_t> bytes, const TextEncoding& encoding,

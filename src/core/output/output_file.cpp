@@ -4,9 +4,11 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <new>
 #include <utility>
 
-#include "input/load.hpp"  // os_error_message
+#include "input/decompress/compression.hpp"
+#include "input/input_file.hpp"  // os_error_message
 
 namespace brelt {
 
@@ -41,15 +43,29 @@ Result<OutputFile> OutputFile::create(const std::string& path, BlockingCalls* ar
         });
     } while (fd < 0 && error_number == EINTR);
     if (fd < 0) return os_error(error_number);
-    return OutputFile(fd, around);
+    std::unique_ptr<Compressor> compressor;
+    if (const Compression format = compression_for_name(path); format != Compression::None) {
+        auto made = Compressor::create(format);
+        if (!made.ok()) {
+            ::close(fd);
+            return std::move(made).error();
+        }
+        compressor = std::move(*made);
+    }
+    return OutputFile(fd, around, std::move(compressor));
 }
 
-OutputFile::OutputFile(int fd, BlockingCalls* around)
-    : fd_(fd), around_(around), buffer_(new char[kOutputBufferSize]) {}
+OutputFile::OutputFile(int fd, BlockingCalls* around, std::unique_ptr<Compressor> compressor)
+    : fd_(fd),
+      around_(around),
+      compressor_(std::move(compressor)),
+      buffer_(new char[kOutputBufferSize]) {}
 
 OutputFile::OutputFile(OutputFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
       around_(other.around_),
+      compressor_(std::move(other.compressor_)),
+      compressed_(std::move(other.compressed_)),
       buffer_(std::move(other.buffer_)),
       used_(std::exchange(other.used_, 0)),
       written_(other.written_),
@@ -60,6 +76,8 @@ OutputFile& OutputFile::operator=(OutputFile&& other) noexcept {
         if (fd_ >= 0) ::close(fd_);
         fd_ = std::exchange(other.fd_, -1);
         around_ = other.around_;
+        compressor_ = std::move(other.compressor_);
+        compressed_ = std::move(other.compressed_);
         buffer_ = std::move(other.buffer_);
         used_ = std::exchange(other.used_, 0);
         written_ = other.written_;
@@ -75,17 +93,38 @@ OutputFile::~OutputFile() {
 void OutputFile::append_slow(std::string_view piece) {
     write_out_buffer();
     if (piece.size() >= kOutputBufferSize) {
-        write_all(piece.data(), piece.size());
+        write_out(piece.data(), piece.size(), false);
     } else if (!failed()) {
         std::copy_n(piece.data(), piece.size(), buffer_.get());
         used_ = piece.size();
     }
 }
 
-void OutputFile::write_out_buffer() {
-    write_all(buffer_.get(), used_);
+void OutputFile::write_out_buffer(bool last) {
+    write_out(buffer_.get(), used_, last);
     // Emptied even after a failure: what follows a lost write is dropped.
     used_ = 0;
+}
+
+void OutputFile::write_out(const char* data, std::size_t size, bool last) {
+    if (compressor_ == nullptr) return write_all(data, size);
+    if (failed()) return;
+    compressed_.clear();
+    // Compressing touches nothing of the caller's; let it run meanwhile.
+    if (around_ != nullptr) around_->before();
+    Result<bool> done = true;
+    try {
+        done = compressor_->compress({reinterpret_cast<const std::uint8_t*>(data), size}, last,
+                                     compressed_);
+    } catch (const std::bad_alloc&) {
+        done = Error(ErrorKind::Memory, "out of memory while compressing");
+    }
+    if (around_ != nullptr) around_->after();
+    if (!done.ok()) {
+        error_ = std::move(done).error();
+        return;
+    }
+    write_all(reinterpret_cast<const char*>(compressed_.data()), compressed_.size());
 }
 
 void OutputFile::write_all(const char* data, std::size_t size) {
@@ -105,7 +144,7 @@ void OutputFile::write_all(const char* data, std::size_t size) {
 }
 
 Result<std::uint64_t> OutputFile::finish() {
-    write_out_buffer();
+    write_out_buffer(true);
     if (fd_ >= 0) {
         // No retry on EINTR: the descriptor is released either way on Linux.
         int error_number;

@@ -1,5 +1,6 @@
 // A file written through one fixed buffer with POSIX open/write/close, for the
-// bulk writer. Every failure is kept as an error value, never lost.
+// bulk writer, compressed when its name asks for it. Every failure is kept as
+// an error value, never lost.
 #pragma once
 
 #include <algorithm>
@@ -9,17 +10,19 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "common/result.hpp"
+#include "output/compress/compressor.hpp"
 
 namespace brelt {
 
 inline constexpr std::size_t kOutputBufferSize = 262'144;
 
 // What a caller does around each system call of an OutputFile that may block
-// (open, write, close): the Python binding releases the interpreter lock
-// there, so that another thread of the process, say the reader of a pipe
-// being written, can run meanwhile.
+// (open, write, close), and around compressing a buffer: the Python binding
+// releases the interpreter lock there, so that another thread of the process,
+// say the reader of a pipe being written, can run meanwhile.
 class BlockingCalls {
   public:
     virtual void before() = 0;
@@ -32,9 +35,11 @@ class BlockingCalls {
 class OutputFile {
   public:
     // Creates `path`, or truncates it, for writing only, with permission bits
-    // 0o666 less the umask. Errors read as the system's text followed by
-    // " (os error N)"; a path holding a NUL byte is refused before any call.
-    // `around`, when given, must outlive the file.
+    // 0o666 less the umask. A name ending in ".gz", ".zst", ".bz2" or ".xz"
+    // (in any case) has what is written compressed in that format. Errors
+    // read as the system's text followed by " (os error N)"; a path holding a
+    // NUL byte is refused before any call. `around`, when given, must outlive
+    // the file.
     static Result<OutputFile> create(const std::string& path, BlockingCalls* around = nullptr);
 
     OutputFile(OutputFile&& other) noexcept;
@@ -66,18 +71,23 @@ class OutputFile {
     // Whether a write has failed; the loop writing rows may stop early.
     bool failed() const { return error_.has_value(); }
 
-    // Writes out what is buffered and closes the file. The first write or
-    // close error, else the number of bytes that reached the file.
+    // Writes out what is buffered (ending a compressed stream) and closes the
+    // file. The first write or close error, else the number of bytes that
+    // reached the file.
     Result<std::uint64_t> finish();
 
   private:
-    OutputFile(int fd, BlockingCalls* around);
+    OutputFile(int fd, BlockingCalls* around, std::unique_ptr<Compressor> compressor);
     void append_slow(std::string_view piece);
-    void write_out_buffer();
+    void write_out_buffer(bool last = false);
+    // Writes `data` as it is, or compressed.
+    void write_out(const char* data, std::size_t size, bool last);
     void write_all(const char* data, std::size_t size);
 
     int fd_ = -1;
     BlockingCalls* around_ = nullptr;
+    std::unique_ptr<Compressor> compressor_;  // null for plain output
+    std::vector<std::uint8_t> compressed_;
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
     std::uint64_t written_ = 0;

@@ -18,6 +18,7 @@ TypedBlocks::TypedBlocks(TableRef first, RemainingRecords* rest,
     // A table read at once needs no block longer than itself.
     if (rest_ == nullptr)
         block_rows_ = std::max<std::size_t>(1, std::min(block_rows_, source_->row_count()));
+    if (parallel_ && rest_ != nullptr) rest_->read_ahead();
     const std::size_t cells = block_rows_ * columns.size();
     slots_[0].cells.reset(new CellValue[cells]);
     if (parallel_) slots_[1].cells.reset(new CellValue[cells]);

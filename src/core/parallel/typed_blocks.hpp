@@ -31,7 +31,8 @@ class TypedBlocks {
     };
 
     // `rest` (may be null) and everything else must outlive this object.
-    // Blocks hold about `block_cells` cells. With `parallel`, the next block is
+    // Blocks hold about `block_cells` cells. With `parallel`, the text is read
+    // ahead (RemainingRecords::read_ahead) and the next block is
     // prepared on the pool and large blocks are typed a column per task.
     TypedBlocks(TableRef first, RemainingRecords* rest, std::span<const ColumnPlan> columns,
                 const NullValues& nulls, std::size_t block_cells, bool parallel);

@@ -4,11 +4,14 @@
 #include <limits>
 #include <new>
 
+#include "input/decompress/compression.hpp"
+#include "input/load.hpp"
 #include "input/sniff.hpp"
 #include "input/text_encoding.hpp"
 #include "parallel/worker_pool.hpp"
 #include "partition/quote_parity.hpp"
 #include "table/parse_table.hpp"
+#include "table/streamed_read.hpp"
 #include "tokenizer/tokenizer_bytes.hpp"
 #include "types/infer.hpp"
 
@@ -76,16 +79,10 @@ bool splits_at_line_feeds(Encoding encoding) {
            encoding != Encoding::Iso2022Jp && encoding != Encoding::Replacement;
 }
 
-bool starts_with(std::span<const std::uint8_t> bytes, std::initializer_list<std::uint8_t> magic) {
-    return bytes.size() >= magic.size() && std::equal(magic.begin(), magic.end(), bytes.begin());
-}
-
-// A compressed stream cannot be entered midway. Until the input layer
-// decompresses, this is the one place that knows the formats' magic bytes.
+// A compressed stream cannot be entered midway: such a file is one
+// partition, known by the readers' own test of its first bytes.
 bool compressed(std::span<const std::uint8_t> bytes) {
-    return starts_with(bytes, {0x1F, 0x8B}) || starts_with(bytes, {0x28, 0xB5, 0x2F, 0xFD}) ||
-           starts_with(bytes, {'B', 'Z', 'h'}) ||
-           starts_with(bytes, {0xFD, '7', 'z', 'X', 'Z', 0x00});
+    return detect_compression(bytes) != Compression::None;
 }
 
 // What the file's first records fix for every partition.
@@ -215,7 +212,10 @@ Result<PartitionPlan> whole_file_plan(PartitionPlan plan) {
     plan.starts = {0};
     ReadRequest request = plan.request;
     request.piece_cells = kPlanningPieceCells;
-    auto read = prepare_read(request);
+    // A streamed read settles first what only the whole file tells (is it
+    // all UTF-8, how wide is its widest record), as the plan must hold for
+    // all of it.
+    auto read = prepare_streamed_read(request);
     if (!read.ok()) return std::move(read).error();
     plan.request.plan = std::move(read->plan);
     plan.request.schema.reset();

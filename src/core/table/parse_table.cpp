@@ -6,6 +6,7 @@
 #include <new>
 
 #include "input/encoding/encoding.hpp"
+#include "table/text_runs.hpp"
 #include "tokenizer/csv_tokenizer.hpp"
 
 namespace brelt {
@@ -271,7 +272,15 @@ struct TableStream::State {
         return result;
     }
 
-    std::span<const std::uint8_t> input;
+    // Input left in the run the tokenizer is in.
+    std::uint64_t input_left() const {
+        return input.size() - (tokenizer.byte_position() - input_offset);
+    }
+
+    std::span<const std::uint8_t> input;  // the whole input, or the current run
+    std::uint64_t input_offset = 0;       // where `input` begins in the whole input
+    TextRuns* runs = nullptr;             // where the runs after `input` come from
+    bool last_input = true;
     TableOptions options;
     TableLimits limits;
     CsvTokenizer tokenizer;
@@ -306,11 +315,27 @@ const std::vector<std::size_t>& TableStream::selection() const {
     return state_->selection;
 }
 
+Result<std::unique_ptr<TableStream>> TableStream::open(TextRuns& runs, const TableOptions& options,
+                                                       const TableLimits& limits) {
+    auto first = runs.first(static_cast<char>(options.delimiter));
+    if (!first.ok()) return std::move(first).error();
+    return open_state(first->text, options, limits, &runs, first->last);
+}
+
 Result<std::unique_ptr<TableStream>> TableStream::open(std::span<const std::uint8_t> input,
                                                        const TableOptions& options,
                                                        const TableLimits& limits) {
+    return open_state(input, options, limits, nullptr, true);
+}
+
+Result<std::unique_ptr<TableStream>> TableStream::open_state(std::span<const std::uint8_t> input,
+                                                             const TableOptions& options,
+                                                             const TableLimits& limits,
+                                                             TextRuns* runs, bool last_input) {
     try {
         auto state = std::make_unique<State>(input, options, limits);
+        state->runs = runs;
+        state->last_input = last_input;
         if (options.mid_file) {
             state->column_names = options.mid_file->column_names;
             state->selection = options.mid_file->selection;
@@ -350,7 +375,8 @@ Result<ParseResult> TableStream::next(std::uint64_t max_records) {
 Result<ParseResult> TableStream::next_piece(std::uint64_t max_records) {
     State& s = *state_;
     const TableOptions& options = s.options;
-    const std::uint64_t input_left = s.input.size() - s.tokenizer.byte_position();
+    const std::uint64_t input_left = s.input_left();
+    const std::uint64_t start_offset = s.input_offset;
     TableBuilder builder(input_left, s.limits);
     builder.set_column_names(s.column_names);
     const std::vector<std::size_t>* selected = options.columns ? &s.selection : nullptr;
@@ -367,16 +393,17 @@ Result<ParseResult> TableStream::next_piece(std::uint64_t max_records) {
             std::uint64_t room = max_records - piece_rows;
             if (options.max_rows) room = std::min(room, *options.max_rows - s.stored);
             if (room != 0) {
-                const std::uint64_t added = builder.add_batch(
-                    s.tokenizer, room, s.input.size() - s.tokenizer.byte_position());
+                const std::uint64_t added = builder.add_batch(s.tokenizer, room, s.input_left());
                 s.stored += added;
                 piece_rows += added;
             }
             if (piece_rows == max_records) break;
         }
         if (!reserved && piece_rows >= kSampleRows) {
-            builder.reserve_for_input(s.tokenizer.byte_position() - (s.input.size() - input_left),
-                                      input_left, max_records);
+            // The density of the input read so far, while it is one run.
+            if (s.input_offset == start_offset) {
+                builder.reserve_for_input(input_left - s.input_left(), input_left, max_records);
+            }
             reserved = true;
         }
         const RawRecord* current = &s.record;
@@ -388,6 +415,15 @@ Result<ParseResult> TableStream::next_piece(std::uint64_t max_records) {
             Result<ReadOutcome> outcome = s.tokenizer.read_record(s.record);
             if (!outcome) return parse_error(std::move(outcome).error().message);
             if (*outcome == ReadOutcome::EndOfInput) {
+                if (!s.last_input) {
+                    auto run = s.runs->next();
+                    if (!run.ok()) return std::move(run).error();
+                    s.input = run->text;
+                    s.input_offset = run->offset;
+                    s.last_input = run->last;
+                    s.tokenizer.continue_in(run->text, run->offset);
+                    continue;
+                }
                 s.finished = true;
                 break;
             }

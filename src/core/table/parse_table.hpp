@@ -16,6 +16,8 @@
 
 namespace brelt {
 
+class TextRuns;
+
 struct TableOptions {
     std::uint8_t delimiter = ',';
     bool has_header = true;
@@ -71,6 +73,11 @@ class TableStream {
     static Result<std::unique_ptr<TableStream>> open(std::span<const std::uint8_t> input,
                                                      const TableOptions& options,
                                                      const TableLimits& limits = {});
+    // The same over a text that arrives in runs, cut by options.delimiter;
+    // an error in reading the text comes out of the piece that reaches it.
+    // `runs` must outlive the stream.
+    static Result<std::unique_ptr<TableStream>> open(TextRuns& runs, const TableOptions& options,
+                                                     const TableLimits& limits = {});
     ~TableStream();
     TableStream(const TableStream&) = delete;
     TableStream& operator=(const TableStream&) = delete;
@@ -80,7 +87,7 @@ class TableStream {
     bool finished() const;
     // The number of column names each piece has.
     std::size_t column_count() const;
-    // How far into the input the records read so far reach.
+    // How far into the (whole) input the records read so far reach.
     std::size_t byte_position() const;
     // The field count of the input's first record (the header line when
     // there is one), which strict reads hold every record to.
@@ -91,6 +98,10 @@ class TableStream {
   private:
     struct State;
     explicit TableStream(std::unique_ptr<State> state);
+    static Result<std::unique_ptr<TableStream>> open_state(std::span<const std::uint8_t> input,
+                                                           const TableOptions& options,
+                                                           const TableLimits& limits,
+                                                           TextRuns* runs, bool last_input);
     Result<ParseResult> next_piece(std::uint64_t max_records);
 
     std::unique_ptr<State> state_;

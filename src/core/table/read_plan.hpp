@@ -58,9 +58,21 @@ struct ReadRequest {
     bool strict = false;
     // When not 0, only a first piece of about this many cells (and at least
     // the rows inference looks at) is parsed up front; the rest is left to
-    // PreparedRead::rest. Without a header and without a plan every record is
-    // parsed at once: the names depend on the widest one.
+    // PreparedRead::rest. Without a header, a plan or widest_record every
+    // record is parsed at once: the names depend on the widest one.
     std::size_t piece_cells = 0;
+    // When not 0 (piece_cells is then not looked at), the first piece is the
+    // smallest multiple of this many rows that holds the rows inference looks
+    // at, so that later pieces of this many rows keep to the same multiples.
+    std::uint64_t piece_rows = 0;
+    // Without a header: the widest record's field count, when a pass over the
+    // whole file has found it; the columns are named after it.
+    std::optional<std::size_t> widest_record;
+    // Whether every byte of the file is valid UTF-8, when known beforehand (a
+    // check of the whole file, or a read that found it is not). Looked at only
+    // without a label or a UTF-16 mark. Unknown, the read guesses it is and
+    // confirms the guess as it goes: see is_not_utf8_guess.
+    std::optional<bool> whole_file_utf8;
     // When given, the read decides nothing: the text encoding, the delimiter
     // and the columns are the plan's (`encoding`, `delimiter`, `schema` and
     // `nulls` are then not looked at).

@@ -17,9 +17,17 @@ CsvTokenizer::CsvTokenizer(std::span<const std::uint8_t> input, const TokenizerO
     if (options_.tuning.chunk_size == 0) options_.tuning.chunk_size = 1;
 }
 
+void CsvTokenizer::continue_in(std::span<const std::uint8_t> input, std::uint64_t offset) {
+    input_ = input.data();
+    input_size_ = input.size();
+    offset_ = offset;
+    position_ = 0;
+    window_end_ = 0;
+}
+
 Result<bool> CsvTokenizer::read_headers() {
-    if (!options_.mid_file && position_ == 0 && input_size_ >= 3 && input_[0] == 0xEF &&
-        input_[1] == 0xBB && input_[2] == 0xBF) {
+    if (!options_.mid_file && offset_ == 0 && position_ == 0 && input_size_ >= 3 &&
+        input_[0] == 0xEF && input_[1] == 0xBB && input_[2] == 0xBF) {
         position_ = 3;
     }
     // headers_read_ is still false, so the field count is not checked here.
@@ -72,7 +80,7 @@ bool CsvTokenizer::after_quote(RawRecord& record, std::uint64_t& field_start) {
 }
 
 Result<ReadOutcome> CsvTokenizer::read_record(RawRecord& record) {
-    const std::uint64_t record_start = reemit_first_ ? 0 : position_;
+    const std::uint64_t record_start = reemit_first_ ? 0 : offset_ + position_;
     record.clear();
     // Every record starts unquoted, at a line start. Lines of nothing but CR
     // and LF bytes hold no record.

@@ -94,7 +94,14 @@ class CsvTokenizer {
     bool reemit_first() const { return reemit_first_; }
     void clear_reemit_first() { reemit_first_ = false; }
 
-    std::uint64_t byte_position() const { return position_; }
+    // Goes on in `input`, the text that follows all that was read so far,
+    // from a record start: for a text that arrives a run at a time. `offset`
+    // is where `input` begins in the whole text. The header record keeps its
+    // field count, not its bytes.
+    void continue_in(std::span<const std::uint8_t> input, std::uint64_t offset);
+
+    // Counted from the start of the whole text, as are error messages.
+    std::uint64_t byte_position() const { return offset_ + position_; }
     std::uint64_t records_read() const { return records_read_; }
 
   private:
@@ -122,6 +129,7 @@ class CsvTokenizer {
     // the count of bytes consumed so far.
     std::uint64_t position_ = 0;
     std::uint64_t window_end_ = 0;
+    std::uint64_t offset_ = 0;  // where input_ begins in the whole text
     std::uint64_t records_read_ = 0;
 
     RawRecord header_record_;

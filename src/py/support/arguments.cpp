@@ -1,5 +1,6 @@
 #include "support/arguments.hpp"
 
+#include <algorithm>
 #include <cstring>
 
 #include "support/owned_ref.hpp"
@@ -48,8 +49,11 @@ bool is_numpy_bool(PyObject* object) {
 }  // namespace
 
 Signature::Signature(const char* function_name, std::initializer_list<const char*> names,
-                     std::size_t required_count)
-    : function_name_(function_name), names_(names), required_count_(required_count) {}
+                     std::size_t required_count, std::size_t positional_count)
+    : function_name_(function_name),
+      names_(names),
+      required_count_(required_count),
+      positional_count_(std::min(positional_count, names_.size())) {}
 
 bool Signature::place_keyword(PyObject* key, PyObject* value, PyObject** bound) const {
     for (std::size_t i = 0; i < names_.size(); ++i) {
@@ -98,9 +102,11 @@ bool Signature::bind_tuple(PyObject* args, PyObject* kwargs, PyObject** bound) c
 }
 
 bool Signature::place_positional(PyObject* const* args, std::size_t count, PyObject** bound) const {
-    if (count > names_.size()) {
-        PyErr_Format(PyExc_TypeError, "%s() takes at most %zu argument%s (%zu given)",
-                     function_name_, names_.size(), names_.size() == 1 ? "" : "s", count);
+    if (count > positional_count_) {
+        const char* kind = positional_count_ < names_.size() ? "positional " : "";
+        PyErr_Format(PyExc_TypeError, "%s() takes at most %zu %sargument%s (%zu given)",
+                     function_name_, positional_count_, kind, positional_count_ == 1 ? "" : "s",
+                     count);
         return false;
     }
     for (std::size_t i = 0; i < names_.size(); ++i)
@@ -133,6 +139,22 @@ std::optional<std::string_view> to_string_view(const Argument& argument) {
         return std::nullopt;
     }
     return str_utf8(argument.object);
+}
+
+std::optional<std::string> to_path(const Argument& argument) {
+    // The interpreter's own os.fspath, whose TypeError ("expected str, bytes
+    // or os.PathLike object, not int") gets the argument's name in front.
+    OwnedRef path = OwnedRef::steal(PyOS_FSPath(argument.object));
+    if (!path) {
+        name_argument_in_type_error(argument);
+        return std::nullopt;
+    }
+    if (PyUnicode_Check(path.get())) {
+        path = OwnedRef::steal(PyUnicode_EncodeFSDefault(path.get()));
+        if (!path) return std::nullopt;
+    }
+    return std::string(PyBytes_AS_STRING(path.get()),
+                       static_cast<std::size_t>(PyBytes_GET_SIZE(path.get())));
 }
 
 std::optional<std::optional<std::string>> to_optional_string(const Argument& argument) {

@@ -3,6 +3,7 @@
 // false (or nullopt) with the Python exception already set.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
@@ -14,12 +15,13 @@
 
 namespace brelt::py {
 
-// One callable's parameters: all positional-or-keyword, the first
-// `required_count` required.
+// One callable's parameters: the first `positional_count` (all, by default)
+// positional-or-keyword, the rest keyword-only; the first `required_count`
+// required.
 class Signature {
   public:
     Signature(const char* function_name, std::initializer_list<const char*> names,
-              std::size_t required_count);
+              std::size_t required_count, std::size_t positional_count = SIZE_MAX);
 
     std::size_t size() const { return names_.size(); }
     const char* function_name() const { return function_name_; }
@@ -42,6 +44,7 @@ class Signature {
     const char* function_name_;
     std::vector<const char*> names_;
     std::size_t required_count_;
+    std::size_t positional_count_;
 };
 
 // A bound argument with what is needed to name it in an error.
@@ -60,6 +63,12 @@ std::optional<std::string> to_string(const Argument& argument);
 // The same without a copy: the view is the str's own UTF-8 form, valid while
 // the str lives.
 std::optional<std::string_view> to_string_view(const Argument& argument);
+// A file system path as the bytes the system is given: a str encoded as the
+// interpreter encodes file names (UTF-8 with surrogateescape, so a name read
+// from the system comes back as the same bytes), bytes as they are, and an
+// os.PathLike through its __fspath__ (PEP 519). Any other type, or an
+// __fspath__ that returns neither, is a TypeError naming the argument.
+std::optional<std::string> to_path(const Argument& argument);
 // None (or not given) is nullopt inside the outer optional.
 std::optional<std::optional<std::string>> to_optional_string(const Argument& argument);
 // True/False, and NumPy's boolean scalar; nothing else.

@@ -1,0 +1,117 @@
+// A text read in pieces is the text of decoding it whole, in every encoding:
+// each piece stops where the decoder is back in its starting state.
+#include "input/text_reader.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+
+#include "input/encoding/encoding.hpp"
+
+namespace brelt {
+namespace {
+
+class MemoryBytes final : public ByteReader {
+  public:
+    explicit MemoryBytes(std::string content) : content_(std::move(content)) {}
+    std::optional<Error> fill(std::span<std::uint8_t> out, std::size_t& filled) override {
+        filled = std::min(out.size(), content_.size() - position_);
+        std::copy_n(content_.data() + position_, filled, out.data());
+        position_ += filled;
+        return std::nullopt;
+    }
+    Compression compression() const override { return Compression::None; }
+    std::uint64_t file_position() const override { return position_; }
+    std::uint64_t file_size() const override { return content_.size(); }
+
+  private:
+    std::string content_;
+    std::size_t position_ = 0;
+};
+
+// The result of a decode as comparable text: the text, or the error.
+std::string outcome(const Result<bool>& status, const std::string& text) {
+    return status.ok() ? text : "error: " + status.error().message;
+}
+
+std::string whole(const std::string& bytes, const TextEncoding& encoding) {
+    std::string text;
+    auto status = decode_text({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()},
+                              encoding, text);
+    return outcome(status, text);
+}
+
+std::string in_pieces(const std::string& bytes, const TextEncoding& encoding, std::size_t piece,
+                      std::size_t start) {
+    start = std::min(start, bytes.size());
+    TextReader reader(std::make_unique<MemoryBytes>(bytes.substr(start)),
+                      {reinterpret_cast<const std::uint8_t*>(bytes.data()), start}, encoding, false,
+                      piece);
+    std::string text;
+    for (;;) {
+        auto more = reader.read(text);
+        if (!more.ok() || !*more) return outcome(more, text);
+    }
+}
+
+// Bytes that matter to some decoder: line feeds, escapes and mode switches of
+// ISO-2022-JP, lead and trail bytes, surrogates of UTF-16.
+std::string random_bytes(std::mt19937& rng) {
+    static const std::string special =
+        "\n\n\n\x1B$(@BIJ\x0E\x0F\\~!\x80\x81\x8E\x8F\xA0\xA1"
+        "\xDF\xE0\xFC\xFE\xFF\x9F\xD8\xDC\x00\xC3\xE2\xF0";
+    std::string bytes(rng() % 64, '\0');
+    for (char& byte : bytes) {
+        byte = rng() % 3 == 0 ? static_cast<char>(rng() % 256) : special[rng() % special.size()];
+    }
+    return bytes;
+}
+
+TEST(TextReader, PiecesDecodeAsTheWhole) {
+    std::mt19937 rng(17);
+    for (std::size_t e = 0; e < kEncodingCount; ++e) {
+        TextEncoding encoding;
+        encoding.encoding = static_cast<Encoding>(e);
+        for (int i = 0; i < 1500; ++i) {
+            const std::string bytes = random_bytes(rng);
+            encoding.strict = encoding.encoding == Encoding::Utf16LE && rng() % 2 == 0;
+            const std::size_t piece = 1 + rng() % 9;
+            ASSERT_EQ(in_pieces(bytes, encoding, piece, rng() % 4), whole(bytes, encoding))
+                << encoding_name(encoding.encoding) << " piece " << piece;
+        }
+    }
+}
+
+TEST(TextReader, AByteOrderMarkIsSkippedWhereverThePiecesFall) {
+    TextEncoding encoding;
+    encoding.mark_size = 3;
+    for (std::size_t piece : {1, 2, 5}) {
+        for (std::size_t start : {0, 1, 3, 4}) {
+            EXPECT_EQ(in_pieces("\xEF\xBB\xBF"
+                                "a,b\n1,2\n",
+                                encoding, piece, start),
+                      "a,b\n1,2\n");
+        }
+    }
+}
+
+TEST(TextReader, AGuessOfUtf8IsConfirmedOrFails) {
+    for (const bool valid : {true, false}) {
+        TextReader reader(std::make_unique<MemoryBytes>(valid ? "a\n\xC3\xA9\n" : "a\n\xE9\n"), {},
+                          TextEncoding{}, true, 2);
+        std::string text;
+        Result<bool> more = true;
+        while (more.ok() && *more)
+            more = reader.read(text);
+        EXPECT_EQ(more.ok(), valid);
+        EXPECT_EQ(reader.not_utf8(), !valid);
+        if (!valid) {
+            EXPECT_EQ(more.error().message, kNotUtf8Message);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace brelt
