@@ -20,6 +20,7 @@ import tracemalloc
 import pytest
 
 from brelt._core import PyReader, PyWriter, read_csv, sniff_delimiter, write_csv
+from hostile_values import Unprintable
 
 SANITIZED = "asan" in os.environ.get("LD_PRELOAD", "")
 LOOPS = 60 if SANITIZED else 300
@@ -92,11 +93,6 @@ def files(tmp_path_factory):
     paths["ragged"].write_text("a,b\n1,2\n3\n")
     paths["big"].write_text("a,b\n" + "1,2\n" * 600_000)  # mapped, not read
     return {name: str(path) for name, path in paths.items()}
-
-
-class Unprintable:
-    def __str__(self):
-        raise RuntimeError("no text")
 
 
 class FailingFile:

@@ -11,6 +11,7 @@ import textwrap
 import pytest
 
 from brelt._core import PyReader, PyWriter, read_csv, sniff_delimiter, write_csv
+from hostile_values import Unprintable
 
 MAP_THRESHOLD = 2 * 1024 * 1024  # inputs from this size on are mapped
 
@@ -49,11 +50,6 @@ def files(tmp_path_factory):
     paths["missing"] = str(d / "missing.csv")
     paths["out"] = str(d / "out.csv")
     return paths
-
-
-class Unprintable:
-    def __str__(self):
-        raise RuntimeError("no text")
 
 
 def failing(call):
