@@ -152,22 +152,6 @@ TEST(DecodeKernelsUtf16, RandomInputs) {
     }
 }
 
-TEST(DecodeKernelsUtf16, AsciiOfEveryLengthThenEachKindOfUnit) {
-    for (std::uint32_t unit : {0x7Fu, 0x80u, 0xFFu, 0x100u, 0x8000u, 0xD83Du, 0xDE00u, 0xFFFFu}) {
-        for (std::size_t run = 0; run <= 70; ++run) {
-            for (bool big_endian : {false, true}) {
-                Bytes bytes;
-                for (std::size_t k = 0; k < run; ++k)
-                    add_unit(bytes, 'a' + k % 26, big_endian);
-                add_unit(bytes, unit, big_endian);
-                for (std::size_t k = 0; k < run % 40; ++k)
-                    add_unit(bytes, 'z', big_endian);
-                ASSERT_TRUE(utf16_agrees(bytes, big_endian)) << "unit " << unit << ", run " << run;
-            }
-        }
-    }
-}
-
 TEST(DecodeKernelsUtf16, SurrogatesAndOddBytesAroundTheChunkEdge) {
     constexpr std::size_t kChunk = 16 * 1024;
     for (std::size_t at = kChunk - 70; at <= kChunk + 70; at += 2) {
