@@ -37,6 +37,8 @@ std::string random_field(std::mt19937_64& rng, char delimiter) {
             return "\"\"";
         case 5:
             return "\"a\"\"\"";  // a doubled quote right before the closing one
+        case 7:                  // a doubled quote in a field longer than a block
+            return field.append("\"").append(30 + rng() % 60, 'D').append("\"\"e\"");
         case 6: {
             static const char* const rare[] = {"ab\"cd",  "\"ab\"cd", "\"open",       "x\ry",
                                                "\"q\"\r", "\"\"\"",   "\xEF\xBB\xBF", "\"a\r\""};
@@ -90,8 +92,15 @@ TEST(ParseTableDifferential, RandomTablesOptionsAndLimits) {
 
 // A quoted field or a CR LF split by the block edge must read as anywhere else.
 TEST(ParseTableDifferential, EveryPieceAtEveryBlockOffset) {
-    const std::string pieces[] = {"\"a,\"\"b\"\r\n",           "x\r\n",  "\"q\"\r\n", "\"\"\n",
-                                  "\"two\nlines\",\"\"\"\"\n", "a\"b\n", "\"a\"b\n",  "\r\n\n"};
+    const std::string pieces[] = {"\"a,\"\"b\"\r\n",
+                                  "x\r\n",
+                                  "\"q\"\r\n",
+                                  "\"\"\n",
+                                  "\"two\nlines\",\"\"\"\"\n",
+                                  "a\"b\n",
+                                  "\"a\"b\n",
+                                  "\r\n\n",
+                                  "\"" + std::string(70, 'D') + "\"\"e\"\n"};
     for (const std::string& piece : pieces) {
         for (std::size_t pad = 0; pad < 130; ++pad) {
             const std::string input = "h,i\n" + std::string(pad, 'p') + ",1\n" + piece + "z,2\n";
