@@ -39,8 +39,8 @@ TEST(DetectDelimiter, Cases) {
         // Quoted candidates do not count; the quote state ends with the line.
         {"\"x,y\";z\n1;2\n3;4\n", ';'},
         {"\"x\na;b\na;b\n", ';'},
-        // Tab scores 3; comma, mean 3 and deviation 2, scores 3/(2+1).
-        {"a\tb\tc\td,\na\tb\tc\td,,,,,\na\tb\tc\td,\na\tb\tc\td,,,,,\n", '\t'},
+        // Tab scores 2; comma, mean 5 and deviation 2, scores 5/(2+1).
+        {"a\tb\tc,,,\na\tb\tc,,,,,,,\n", '\t'},
         // Only the first 20 lines count, and all of them: in the second text
         // comma scores 2/(1+1) and semicolon 0.5/(0.5+1).
         {repeat("a;b;c", 20) + repeat("a,b,c,d,e,f", 80), ';'},
