@@ -1,5 +1,6 @@
 """read_csv on large tables: the parallel conversion, the worker pool's size
-and environment, fork safety, and a round trip through the csv module."""
+and environment, fork safety, and a round trip through the csv module.
+(Forks while other threads use the pool: test_concurrency.py.)"""
 
 import csv
 import io
@@ -53,13 +54,10 @@ class TestPieces:
 
     RECORDS = 200_000  # three pieces of three columns
 
-    def test_values_across_pieces(self, write_file):
-        text, expected = table_text(self.RECORDS, 3)
-        assert read_csv(write_file(text)) == expected
-
-    def test_skip_and_max_rows_across_pieces(self, write_file):
+    def test_values_skip_max_rows_and_columns_across_pieces(self, write_file):
         text, expected = table_text(self.RECORDS, 3)
         path = write_file(text)
+        assert read_csv(path) == expected
         assert read_csv(path, skip_rows=90_000, max_rows=100_000) == expected[90_000:190_000]
         assert read_csv(path, columns=["c2", "c0"]) == [
             {"c2": row["c2"], "c0": row["c0"]} for row in expected]
@@ -163,21 +161,6 @@ FORK_PROBE = """
 @pytest.mark.parametrize("child_exit", ["os._exit(0 if ok else 1)", "sys.exit(0 if ok else 1)"])
 def test_forked_child_reads_after_parent_used_the_pool(child_exit):
     assert run_python(FORK_PROBE.format(child_exit=child_exit), timeout=60) == ["0", "True"]
-
-
-def test_multiprocessing_fork_children():
-    got = run_python("""
-        import multiprocessing, os, tempfile
-        from brelt._core import read_csv
-        path = os.path.join(tempfile.mkdtemp(), "big.csv")
-        with open(path, "w") as f:
-            f.write("a,b,c\\n" + "1,2.5,x\\n" * 5000)
-        first = read_csv(path)
-        with multiprocessing.get_context("fork").Pool(2) as pool:
-            results = pool.map(read_csv, [path] * 4)
-        print(all(r == first for r in results))
-    """, timeout=60)
-    assert got == ["True"]
 
 
 # Unicode White_Space: what read_csv trims from every cell.
