@@ -2,8 +2,6 @@
 // references; then what convert_cell makes of the same bytes under every type;
 // then column type inference over the input cut into cells at 0xFF bytes,
 // against the counting rule written out plainly.
-#include <bit>
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -28,26 +26,6 @@ void check(bool condition) {
     if (!condition) std::abort();
 }
 
-bool same_value(double a, double b) {
-    if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
-    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
-}
-
-void check_numbers(std::string_view text) {
-    std::int64_t integer = 0;
-    const std::optional<std::int64_t> expected_integer = testing::reference_integer(text);
-    const bool is_integer = parse_integer_text(text, integer);
-    check(is_integer == expected_integer.has_value());
-    if (is_integer) check(integer == *expected_integer);
-
-    double real = 0;
-    const std::optional<double> expected_real = testing::reference_float(text);
-    const bool is_real = parse_float_text(text, real);
-    check(is_real == expected_real.has_value());
-    if (is_real) check(same_value(real, *expected_real));
-    if (is_integer) check(is_real);
-}
-
 void check_cells(std::string_view field) {
     static const NullValues nulls = NullValues::defaults();
     const std::string_view trimmed = trim_text(field);
@@ -70,7 +48,7 @@ void check_cells(std::string_view field) {
                 break;
             case CellValue::Kind::Float:
                 check(type == ColumnType::Float && parse_float_text(trimmed, real) &&
-                      same_value(real, cell.real));
+                      testing::same_double(real, cell.real));
                 break;
             case CellValue::Kind::Bool:
                 check(type == ColumnType::Bool && parse_boolean_word(trimmed) == cell.boolean);
@@ -154,7 +132,7 @@ void check_inference(std::string_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    check_numbers(text);
+    check(testing::numbers_disagree(std::string(text)).empty());
     check_cells(text);
     check_inference(text);
     return 0;

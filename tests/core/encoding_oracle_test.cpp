@@ -13,6 +13,7 @@
 
 #include "decode_input_sets.hpp"
 #include "input/encoding/encoding.hpp"
+#include "scaled_rounds.hpp"
 
 namespace brelt {
 namespace {
@@ -50,6 +51,9 @@ TEST(EncodingOracle, EveryInputSetMatchesTheOracleDigest) {
 
     std::string out;
     for (const GoldenDigest& golden : goldens) {
+        // The sanitized run looks for memory errors: the bytes and random
+        // sets reach every decoder's paths, the exhaustive sets only repeat them.
+        if (testing::kSanitized && golden.set != "bytes" && golden.set != "random") continue;
         const auto encoding = encoding_for_label(golden.encoding);
         ASSERT_TRUE(encoding) << golden.encoding;
         ASSERT_EQ(encoding_name(*encoding), golden.encoding);

@@ -1,10 +1,14 @@
-// The CSV dialect as the tokenizer reads it, case by case.
+// The record dialect, case by case: each case pins the byte-at-a-time
+// reference reader (tests/support/csv_reference.hpp) and must read the same on
+// every scan path, record path and window size of the tokenizer. (Random
+// inputs against the reference: parse_table_differential_test.cpp.)
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "csv_reference.hpp"
 #include "read_all_records.hpp"
 #include "tokenizer/csv_tokenizer.hpp"
 
@@ -12,187 +16,143 @@ namespace brelt {
 namespace {
 
 using Records = std::vector<std::vector<std::string>>;
+using testing::ReferenceParse;
 
-struct Tokenized {
-    Records records;
-    std::string error;
+struct Dialect {
+    char delimiter = ',';
+    bool strict = false;
+    bool has_headers = true;
 };
 
-std::span<const std::uint8_t> bytes_of(std::string_view text) {
-    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
-}
-
-Tokenized tokenize_with(std::string_view input, const TokenizerOptions& options) {
-    testing::ReferenceParse parsed = testing::read_all_records(input, options);
-    return {std::move(parsed.records), parsed.error.value_or("")};
-}
-
-// Both record paths must agree on every case.
-Tokenized tokenize(std::string_view input, TokenizerOptions options = {}) {
-    options.tuning.simple_records = false;
-    const Tokenized general = tokenize_with(input, options);
-    options.tuning.simple_records = true;
-    Tokenized simple = tokenize_with(input, options);
-    EXPECT_EQ(simple.records, general.records);
-    EXPECT_EQ(simple.error, general.error);
-    return simple;
-}
-
-Records records_of(std::string_view input) {
-    return tokenize(input).records;
-}
-
-TEST(TokenizerLineEnds, LfAndCrLfEndRecordsAndNoFieldKeepsTheCr) {
-    EXPECT_EQ(records_of("a,b\r\nc,d\n"), (Records{{"a", "b"}, {"c", "d"}}));
-    EXPECT_EQ(records_of("a,b\nc,d"), (Records{{"a", "b"}, {"c", "d"}}));
-}
-
-TEST(TokenizerLineEnds, LoneCrInsideALineIsFieldText) {
-    EXPECT_EQ(records_of("a,b\rc,d\n"), (Records{{"a", "b\rc", "d"}}));
-    EXPECT_EQ(records_of("\"a\"\rb\n"), (Records{{"a\rb"}}));
-}
-
-TEST(TokenizerLineEnds, FinalCrAtEndOfInputIsRemovedEvenInsideQuotes) {
-    EXPECT_EQ(records_of("a,b\r"), (Records{{"a", "b"}}));
-    EXPECT_EQ(records_of("x,\"a\r\""), (Records{{"x", "a"}}));
-    EXPECT_EQ(records_of("x,\"a\r"), (Records{{"x", "a"}}));
-}
-
-TEST(TokenizerLineEnds, CrOfAQuotedFieldBeforeAnEmptyLastFieldStays) {
-    // The CR belongs to the quoted field, not to the line end; removing it
-    // would leave the empty last field with an inverted span.
-    EXPECT_EQ(records_of("\"a\r\",\n"), (Records{{"a\r", ""}}));
-    EXPECT_EQ(records_of("\"a\r\","), (Records{{"a\r", ""}}));
-    EXPECT_EQ(records_of("\"a\r\",\r\n"), (Records{{"a\r", ""}}));
-    EXPECT_EQ(records_of("\"a\r\"\n"), (Records{{"a\r"}}));
-}
-
-TEST(TokenizerBlankLines, LinesOfOnlyCrAndLfHoldNoRecord) {
-    EXPECT_EQ(records_of("\n\r\n\ra\n\n\r\nb\r\n\r\n\n"), (Records{{"a"}, {"b"}}));
-    EXPECT_EQ(records_of("\n\n\r\n"), Records{});
-    EXPECT_EQ(records_of(""), Records{});
-}
-
-TEST(TokenizerBlankLines, SpacesMakeARecordOfOneField) {
-    EXPECT_EQ(records_of("  \n"), (Records{{"  "}}));
-}
-
-TEST(TokenizerFields, EveryRecordHasAtLeastOneField) {
-    EXPECT_EQ(records_of("a\n"), (Records{{"a"}}));
-    EXPECT_EQ(records_of("a,\n"), (Records{{"a", ""}}));
-    EXPECT_EQ(records_of(",\n"), (Records{{"", ""}}));
-}
-
-TEST(TokenizerQuoting, QuotedFieldsHoldDelimitersQuotesAndLineFeeds) {
-    EXPECT_EQ(records_of("\"a,b\",\"c\"\"d\"\n"), (Records{{"a,b", "c\"d"}}));
-    EXPECT_EQ(records_of("\"x\ny\"\n"), (Records{{"x\ny"}}));
-    EXPECT_EQ(records_of("\"\"\n"), (Records{{""}}));
-    EXPECT_EQ(records_of("\"\",\"\"\n"), (Records{{"", ""}}));
-    EXPECT_EQ(records_of("\"a\"\r\nb\n"), (Records{{"a"}, {"b"}}));
-}
-
-TEST(TokenizerQuoting, TextAfterAClosingQuoteJoinsTheField) {
-    EXPECT_EQ(records_of("\"ab\"cd,e\n"), (Records{{"abcd", "e"}}));
-}
-
-TEST(TokenizerQuoting, UnterminatedQuoteRunsToEndOfInput) {
-    EXPECT_EQ(tokenize("\"abc").records, (Records{{"abc"}}));
-    EXPECT_EQ(tokenize("a,\"b\nc,d").records, (Records{{"a", "b\nc,d"}}));
-    EXPECT_EQ(tokenize("\"abc").error, "");
-}
-
-TEST(TokenizerQuoting, QuoteInsideAnUnquotedFieldOpensAQuotedStretchOfThatField) {
-    EXPECT_EQ(records_of("ab\"c,d\"e,f\n"), (Records{{"abc,de", "f"}}));
-    EXPECT_EQ(records_of("ab\"c\nd\"\n"), (Records{{"abc\nd"}}));
-    EXPECT_EQ(records_of("a\"\"b\n"), (Records{{"ab"}}));
-}
-
-TEST(TokenizerQuoting, ADelimiterThatIsTheQuoteByteOnlyDelimits) {
+ReferenceParse tokenize(std::string_view input, const Dialect& dialect, Isa isa,
+                        std::size_t chunk_size, bool simple_records) {
     TokenizerOptions options;
-    options.delimiter = '"';
-    EXPECT_EQ(tokenize("a\"b\n\"c\"\n", options).records, (Records{{"a", "b"}, {"", "c", ""}}));
+    options.delimiter = static_cast<std::uint8_t>(dialect.delimiter);
+    options.flexible = !dialect.strict;
+    options.has_headers = dialect.has_headers;
+    options.tuning.isa = isa;
+    options.tuning.chunk_size = chunk_size;
+    options.tuning.simple_records = simple_records;
+    return testing::read_all_records(input, options);
 }
 
-TEST(TokenizerByteOrderMark, SkippedAtTheStartOnly) {
-    EXPECT_EQ(records_of("\xEF\xBB\xBF"
-                         "a,b\n"),
-              (Records{{"a", "b"}}));
-    EXPECT_EQ(records_of("x\n\xEF\xBB\xBF"
-                         "a\n"),
-              (Records{{"x"},
-                       {"\xEF\xBB\xBF"
-                        "a"}}));
-    EXPECT_EQ(records_of("\xEF\xBB"), (Records{{"\xEF\xBB"}}));
-}
-
-TEST(TokenizerFieldCount, StrictReportsTheRecordAndWhereItBegan) {
-    TokenizerOptions options;
-    options.flexible = false;
-    const Tokenized with_header = tokenize("a,b,c\n1,2,3\n\n4,5\n", options);
-    EXPECT_EQ(with_header.records.size(), 2u);
-    EXPECT_EQ(with_header.error,
-              "CSV error: record 2 (byte: 12): found record with 2 fields, but the previous "
-              "record has 3 fields");
-
-    options.has_headers = false;
-    EXPECT_EQ(tokenize("\xEF\xBB\xBF"
-                       "a,b\nc\n",
-                       options)
-                  .error,
-              "CSV error: record 2 (byte: 7): found record with 1 fields, but the previous "
-              "record has 2 fields");
-}
-
-TEST(TokenizerFieldCount, FlexibleKeepsEachRecordsOwnLength) {
-    EXPECT_EQ(records_of("a,b,c\n1,2\n3,4,5,6\n"),
-              (Records{{"a", "b", "c"}, {"1", "2"}, {"3", "4", "5", "6"}}));
-}
-
-TEST(TokenizerChunks, ARecordStraddlingWindowEdgesReadsAsInOneWindow) {
-    // Put each interesting byte exactly at, before and after the default
-    // 8,192-byte window edge, and compare with a window as big as the input.
-    const std::vector<std::string> tails = {",b\n",         "\"q,\"\"x\"\n", "\r\n\r\nnext\n",
-                                            "\"a\"\r\nz\n", "\"a\r\",\n",    "\"\"\"\"\n"};
-    for (const std::string& tail : tails) {
-        for (std::size_t offset = 8180; offset <= 8200; ++offset) {
-            const std::string input = "h\n" + std::string(offset - 2, 'x') + tail + "end\n";
-            TokenizerOptions whole;
-            whole.tuning.chunk_size = input.size();
-            const Records expected = tokenize(input, whole).records;
-            for (const Isa isa : supported_isas()) {
-                TokenizerOptions windowed;
-                windowed.tuning.isa = isa;
-                ASSERT_EQ(tokenize(input, windowed).records, expected)
-                    << "offset " << offset << " tail " << tail << " isa " << isa_name(isa);
+// Every scan path, both record paths, and windows from one byte up.
+::testing::AssertionResult every_path_reads(std::string_view input, const Dialect& dialect,
+                                            const ReferenceParse& expected,
+                                            std::initializer_list<std::size_t> chunk_sizes) {
+    for (const Isa isa : supported_isas()) {
+        for (const std::size_t chunk_size : chunk_sizes) {
+            for (const bool simple : {false, true}) {
+                const ReferenceParse got = tokenize(input, dialect, isa, chunk_size, simple);
+                if (got.records != expected.records || got.error != expected.error) {
+                    return ::testing::AssertionFailure()
+                           << isa_name(isa) << ", window " << chunk_size << ", simple " << simple
+                           << (got.records != expected.records ? ": records differ"
+                                                               : ": error differs");
+                }
             }
         }
     }
+    return ::testing::AssertionSuccess();
 }
 
-TEST(TokenizerChunks, QuotedFieldLongerThanAWindow) {
-    const std::string body(20000, 'q');
-    EXPECT_EQ(records_of("\"" + body + "\",x\n"), (Records{{body, "x"}}));
+struct Case {
+    std::string input;
+    Records records;
+    Dialect dialect = {};
+    std::string error = {};
+};
+
+// Each case pins the reference reader as well as the tokenizer.
+const Case kCases[] = {
+    // Line ends: LF and CR LF end records; a lone CR is field text; a CR
+    // before the end of input goes, even inside quotes.
+    {"a,b\r\nc,d\n", {{"a", "b"}, {"c", "d"}}},
+    {"a,b\nc,d", {{"a", "b"}, {"c", "d"}}},
+    {"a,b\rc,d\n", {{"a", "b\rc", "d"}}},
+    {"\"a\"\rb\n", {{"a\rb"}}},
+    {"a,b\r", {{"a", "b"}}},
+    {"x,\"a\r\"", {{"x", "a"}}},
+    {"x,\"a\r", {{"x", "a"}}},
+    // The CR of a quoted field before an empty last field stays its own.
+    {"\"a\r\",\n", {{"a\r", ""}}},
+    {"\"a\r\",", {{"a\r", ""}}},
+    {"\"a\r\",\r\n", {{"a\r", ""}}},
+    {"\"a\r\"\n", {{"a\r"}}},
+    // Lines of only CR and LF hold no record; spaces make one.
+    {"\n\r\n\ra\n\n\r\nb\r\n\r\n\n", {{"a"}, {"b"}}},
+    {"\n\n\r\n", {}},
+    {"", {}},
+    {"  \n", {{"  "}}},
+    {"a\n", {{"a"}}},
+    {"a,\n", {{"a", ""}}},
+    {",\n", {{"", ""}}},
+    // Quoted fields hold delimiters, doubled quotes and line feeds.
+    {"\"a,b\",\"c\"\"d\"\n", {{"a,b", "c\"d"}}},
+    {"\"x\ny\"\n", {{"x\ny"}}},
+    {"\"\",\"\"\n", {{"", ""}}},
+    {"\"a\"\r\nb\n", {{"a"}, {"b"}}},
+    {"\"\"\"\"\n", {{"\""}}},
+    // Text after a closing quote joins the field; an unterminated quote runs
+    // to the end; a quote inside an unquoted field opens a quoted stretch.
+    {"\"ab\"cd,e\n", {{"abcd", "e"}}},
+    {"\"abc", {{"abc"}}},
+    {"a,\"b\nc,d", {{"a", "b\nc,d"}}},
+    {"ab\"c,d\"e,f\n", {{"abc,de", "f"}}},
+    {"ab\"c\nd\"\n", {{"abc\nd"}}},
+    {"a\"\"b\n", {{"ab"}}},
+    // A delimiter that is the quote byte only delimits.
+    {"a\"b\n\"c\"\n", {{"a", "b"}, {"", "c", ""}}, {'"'}},
+    // The byte-order mark is skipped at the start only.
+    {"\xEF\xBB\xBF"
+     "a,b\n",
+     {{"a", "b"}}},
+    {"x\n\xEF\xBB\xBF"
+     "a\n",
+     {{"x"},
+      {"\xEF\xBB\xBF"
+       "a"}}},
+    {"\xEF\xBB", {{"\xEF\xBB"}}},
+    // Flexible records keep their own length; strict ones report the record
+    // (data records from 1) and the byte where it began.
+    {"a,b,c\n1,2\n3,4,5,6\n", {{"a", "b", "c"}, {"1", "2"}, {"3", "4", "5", "6"}}},
+    {"a,b,c\n1,2,3\n\n4,5\n",
+     {{"a", "b", "c"}, {"1", "2", "3"}},
+     {',', true},
+     "CSV error: record 2 (byte: 12): found record with 2 fields, but the previous record has 3 "
+     "fields"},
+    {"\xEF\xBB\xBF"
+     "a,b\nc\n",
+     {{"a", "b"}},
+     {',', true, false},
+     "CSV error: record 2 (byte: 7): found record with 1 fields, but the previous record has 2 "
+     "fields"},
+};
+
+TEST(Tokenizer, DialectCasesOnEveryPath) {
+    for (const Case& c : kCases) {
+        const ReferenceParse reference = testing::reference_parse(
+            c.input, c.dialect.delimiter, c.dialect.strict, c.dialect.has_headers);
+        EXPECT_EQ(reference.records, c.records) << c.input;
+        EXPECT_EQ(reference.error.value_or(""), c.error) << c.input;
+        EXPECT_TRUE(every_path_reads(c.input, c.dialect, reference, {1, 3, 8192})) << c.input;
+    }
 }
 
-TEST(TokenizerReuse, SteadyReadsReuseStorageAndPlainLinesAreLent) {
+// Steady reading allocates nothing: the record's storage and spans are reused,
+// and a line of plain and simply quoted fields is lent from the input.
+TEST(Tokenizer, SteadyReadsReuseStorageAndPlainLinesAreLent) {
     std::string input;
     for (int i = 0; i < 50; ++i)
         input += "\"al\"\"pha, b\",beta\n\"1\"x,2\nplain,\"simply quoted\"\n";
-    CsvTokenizer tokenizer(bytes_of(input), {});
+    CsvTokenizer tokenizer({reinterpret_cast<const std::uint8_t*>(input.data()), input.size()}, {});
     ASSERT_TRUE(tokenizer.ensure_headers().ok());
     RawRecord record;
     const std::uint8_t* storage = nullptr;
     const RecordSpan* spans = nullptr;
     for (int i = 1; i < 150; ++i) {
         ASSERT_EQ(*tokenizer.read_record(record), ReadOutcome::Record);
-        if (i % 3 == 2) {
-            // A line of plain and simply quoted fields is not copied at all.
-            EXPECT_TRUE(record.is_lent());
-            EXPECT_EQ(record.field(1), "simply quoted");
-        } else {
-            EXPECT_FALSE(record.is_lent());
-            EXPECT_EQ(record.field(0), i % 3 == 0 ? "al\"pha, b" : "1x");
-        }
+        EXPECT_EQ(record.is_lent(), i % 3 == 2) << i;
         if (i == 30) {
             storage = record.storage().data();
             spans = record.spans.data();

@@ -5,9 +5,10 @@
 //
 //   node tests/oracle/decode_oracle.js --package DIR --tool PATH [--write-digests]
 //
-// DIR holds node_modules/text-encoding (scripts/install-encoding-oracle puts it
-// there); PATH is the test-only brelt_decode_tool. For every encoding and input
-// set it decodes each input with both, counts the differences, and checks the
+// DIR holds node_modules/text-encoding (make oracle puts it there); PATH is the
+// test-only brelt_decode_tool, which also lists the encodings and input sets
+// and writes their inputs (tests/support/decode_input_sets.hpp). For every set
+// it decodes each input with both, counts the differences, and checks the
 // oracle's digest of each set against tests/data/decode_oracle_digests.txt,
 // which the C++ tests check brelt against without node (--write-digests
 // rewrites that file).
@@ -20,7 +21,6 @@
 const fs = require("fs");
 const path = require("path");
 const { spawnSync } = require("child_process");
-const sets = require("./input_sets.js");
 
 const REPO = path.resolve(__dirname, "..", "..");
 const DIGESTS = path.join(REPO, "tests", "data", "decode_oracle_digests.txt");
@@ -133,45 +133,48 @@ function hex(bytes) {
   return Buffer.from(bytes).toString("hex").replace(/(..)/g, "$1 ").trim();
 }
 
+// Runs the decode tool; its stdout as a Buffer.
+function tool(options, args, input) {
+  const run = spawnSync(options.tool, args, { input, maxBuffer: 1 << 30 });
+  if (run.status !== 0) fail("tool " + args.join(" ") + " failed: " + run.stderr);
+  return run.stdout;
+}
+
 function main() {
   const options = parseArguments(process.argv);
   const TextDecoder = loadCorrectedOracle(options.packageDir);
 
   const digests = [];
   let totalDifferences = 0;
-  for (const encoding of sets.ENCODINGS) {
+  const sets = tool(options, ["--sets"]).toString().trim().split("\n").map((l) => l.split("\t"));
+  for (const [encoding, set] of sets) {
     if (encoding === "replacement") continue;  // the package refuses to construct it
     const decoder = new TextDecoder(ORACLE_LABEL[encoding] || encoding, { ignoreBOM: true });
-    for (const set of sets.inputSetsFor(encoding)) {
-      const inputs = set.inputs;
-      const expected = inputs.map((input) => Buffer.from(decoder.decode(input), "utf8"));
-      const run = spawnSync(options.tool, [encoding], {
-        input: frame(inputs), maxBuffer: 1 << 30,
-      });
-      if (run.status !== 0) fail("tool failed: " + run.stderr);
-      const actual = unframe(run.stdout);
-      if (actual.length !== inputs.length) fail("tool returned " + actual.length + " records");
+    const inputs = unframe(tool(options, ["--inputs", encoding, set]));
+    const expected = inputs.map((input) => Buffer.from(decoder.decode(input), "utf8"));
+    const actual = unframe(tool(options, [encoding], frame(inputs)));
+    if (actual.length !== inputs.length) fail("tool returned " + actual.length + " records");
 
-      let differences = 0;
-      for (let k = 0; k < inputs.length; k++) {
-        if (expected[k].equals(actual[k])) continue;
-        if (++differences <= 5) {
-          console.log("  " + encoding + " [" + hex(inputs[k]) + "]: oracle [" +
-                      hex(expected[k]) + "], brelt [" + hex(actual[k]) + "]");
-        }
+    let differences = 0;
+    for (let k = 0; k < inputs.length; k++) {
+      if (expected[k].equals(actual[k])) continue;
+      if (++differences <= 5) {
+        console.log("  " + encoding + " [" + hex(inputs[k]) + "]: oracle [" +
+                    hex(expected[k]) + "], brelt [" + hex(actual[k]) + "]");
       }
-      totalDifferences += differences;
-      const digest = sets.digestOfOutputs(expected);
-      digests.push([encoding, set.name, inputs.length, digest]);
-      console.log(encoding.padEnd(15) + set.name.padEnd(10) + String(inputs.length).padStart(9) +
-                  " inputs, " + differences + " differences");
     }
+    totalDifferences += differences;
+    const digest = tool(options, ["--digest"], frame(expected)).toString().trim();
+    digests.push([encoding, set, inputs.length, digest]);
+    console.log(encoding.padEnd(15) + set.padEnd(10) + String(inputs.length).padStart(9) +
+                " inputs, " + differences + " differences");
   }
 
   const lines = digests.map((d) => d.join("\t")).join("\n") + "\n";
   const header =
     "# Digests (FNV-1a 64 of each output's 4-byte little-endian length and bytes, in input\n" +
-    "# order) of the corrected text-encoding 0.7.0 decodings of tests/oracle/input_sets.js.\n" +
+    "# order) of the corrected text-encoding 0.7.0 decodings of the inputs of\n" +
+    "# tests/support/decode_input_sets.hpp.\n" +
     "# Written by tests/oracle/decode_oracle.js --write-digests; checked by\n" +
     "# tests/core/encoding_oracle_test.cpp.\n" +
     "# encoding\tinput set\tinputs\tdigest\n";

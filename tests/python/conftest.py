@@ -1,4 +1,33 @@
+"""Shared fixtures, and how many examples the property tests try.
+
+The profile named by BRELT_HYPOTHESIS (default "quick", what `make test`
+runs) caps every property test's examples, its own @settings included, so
+the suite's length is set here; "thorough" runs each test with the examples
+its own settings ask for.
+"""
+
+import os
+
 import pytest
+from hypothesis import settings
+
+settings.register_profile("quick", max_examples=60, deadline=None)
+settings.register_profile("thorough", deadline=None)
+PROFILE = os.environ.get("BRELT_HYPOTHESIS", "quick")
+settings.load_profile(PROFILE)
+
+
+def pytest_collection_modifyitems(items):
+    if PROFILE == "thorough":
+        return
+    cap = settings.default.max_examples
+    for item in items:
+        test = getattr(item, "obj", None)
+        test = getattr(test, "__func__", test)  # a test method's function
+        # Where @given keeps the settings it runs with (read at each call).
+        own = getattr(test, "_hypothesis_internal_use_settings", None)
+        if own is not None and own.max_examples > cap:
+            test._hypothesis_internal_use_settings = settings(own, max_examples=cap)
 
 
 @pytest.fixture

@@ -1,6 +1,8 @@
-"""Hostile values for the hostility tests: objects whose hooks raise, call back
-into the object under test, or mutate the containers they were passed in;
-and a hypothesis strategy that mixes them with values of every plain type."""
+"""Hostile values for the tests: objects whose hooks raise, call back into the
+object under test, or mutate the containers they were passed in; a
+hypothesis strategy that mixes them with values of every plain type; and a
+few single-purpose ones (Index, Calls, Unprintable, Recording) for the
+targeted tests."""
 
 import io
 
@@ -81,6 +83,46 @@ def poke():
 def shrink_containers():
     for container in Arena.containers:
         container.clear()
+
+
+class Index:
+    """An index-like value: its __index__ runs `hook` (if any), then gives `value`."""
+
+    def __init__(self, value, hook=None):
+        self.value, self.hook = value, hook
+
+    def __index__(self):
+        if self.hook is not None:
+            self.hook()
+        return self.value
+
+
+class Calls:
+    """A value whose str() runs `action` first."""
+
+    def __init__(self, action, text="v"):
+        self.action, self.text = action, text
+
+    def __str__(self):
+        self.action()
+        return self.text
+
+
+class Unprintable:
+    """A value whose str() raises."""
+
+    def __str__(self):
+        raise RuntimeError("no text")
+
+
+class Recording:
+    """A file object that keeps what each write() was given."""
+
+    def __init__(self):
+        self.calls = []
+
+    def write(self, text):
+        self.calls.append(text)
 
 
 class Quiet:

@@ -11,19 +11,11 @@ import io
 import pytest
 
 from brelt._core import PyReader, PyWriter, read_csv, write_csv
-from hostile_values import Boom, HostileDict, HostileStr
+from hostile_values import Boom, Calls, HostileDict, HostileStr, Recording
 
 
 def fail(*_):
     raise Boom("hostile hook")
-
-
-class Recording:
-    def __init__(self):
-        self.calls = []
-
-    def write(self, text):
-        self.calls.append(text)
 
 
 def reader_of(text, names=None):
@@ -31,17 +23,6 @@ def reader_of(text, names=None):
     if names is not None:
         reader.set_field_names(names)
     return reader
-
-
-class Calls:
-    """A value whose str() runs `action` first."""
-
-    def __init__(self, action, text="v"):
-        self.action, self.text = action, text
-
-    def __str__(self):
-        self.action()
-        return self.text
 
 
 class TestWriter:

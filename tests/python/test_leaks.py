@@ -22,6 +22,7 @@ import pytest
 
 import brelt
 from brelt._core import PyReader, PyWriter, iter_csv, read_csv, sniff_delimiter, write_csv
+from hostile_values import Unprintable
 
 SANITIZED = "asan" in os.environ.get("LD_PRELOAD", "")
 LOOPS = 60 if SANITIZED else 300
@@ -96,11 +97,6 @@ def files(tmp_path_factory):
     paths["packed"] = d / "table.csv.gz"
     paths["packed"].write_bytes(gzip.compress(paths["table"].read_bytes()))
     return {name: str(path) for name, path in paths.items()}
-
-
-class Unprintable:
-    def __str__(self):
-        raise RuntimeError("no text")
 
 
 # The csv layer's dialects, made once: on 3.13 with PYTHONMALLOC=malloc (the

@@ -1,5 +1,6 @@
 """read_csv on large tables: the parallel conversion, the worker pool's size
-and environment, fork safety, and a round trip through the csv module."""
+and environment, fork safety, and a round trip through the csv module.
+(Forks while other threads use the pool: test_concurrency.py.)"""
 
 import csv
 import io
@@ -53,13 +54,10 @@ class TestPieces:
 
     RECORDS = 200_000  # three pieces of three columns
 
-    def test_values_across_pieces(self, write_file):
-        text, expected = table_text(self.RECORDS, 3)
-        assert read_csv(write_file(text)) == expected
-
-    def test_skip_and_max_rows_across_pieces(self, write_file):
+    def test_values_skip_max_rows_and_columns_across_pieces(self, write_file):
         text, expected = table_text(self.RECORDS, 3)
         path = write_file(text)
+        assert read_csv(path) == expected
         assert read_csv(path, skip_rows=90_000, max_rows=100_000) == expected[90_000:190_000]
         assert read_csv(path, columns=["c2", "c0"]) == [
             {"c2": row["c2"], "c0": row["c0"]} for row in expected]
@@ -113,44 +111,31 @@ def pool_threads(body, env=None):
         "\n", "\n    ")), env)]
 
 
-class TestPoolSize:
-    def test_environment_sets_the_size_and_later_requests_change_nothing(self):
-        got = pool_threads("""
-            read_csv(path, n_threads=0); print(threads() - before)
-            read_csv(path, n_threads=8); print(threads() - before)
-        """, {"RAYON_NUM_THREADS": "3"})
-        assert got == [2, 2]  # two workers beside the calling thread
-
-    def test_first_request_wins_even_for_a_tiny_file(self):
-        got = pool_threads("""
-            read_csv(small, n_threads=4); print(threads() - before)
-            read_csv(path, n_threads=2); print(threads() - before)
-        """)
-        assert got == [3, 3]
-
-    def test_a_request_that_cannot_be_met_is_ignored(self):
-        got = pool_threads("""
-            read_csv(small, n_threads=2**64 - 1); print(threads() - before)
-            read_csv(path); print(threads() - before)
-        """, {"RAYON_NUM_THREADS": "2"})
-        assert got == [0, 1]
-
-    def test_no_request_for_an_empty_result(self):
-        got = pool_threads("""
-            read_csv(small, n_threads=4, max_rows=0); print(threads() - before)
-        """)
-        assert got == [0]
-
-    @pytest.mark.parametrize("env, expected", [
-        ({"RAYON_NUM_THREADS": "0", "RAYON_RS_NUM_CPUS": "4"}, None),
-        ({"RAYON_NUM_THREADS": "x", "RAYON_RS_NUM_CPUS": "4"}, 3),
-        ({"RAYON_RS_NUM_CPUS": "2"}, 1),
-        ({"RAYON_NUM_THREADS": "1"}, 0),
-    ])
-    def test_fallbacks(self, env, expected):
-        if expected is None:  # 0 means: one thread per available CPU
-            expected = len(os.sched_getaffinity(0)) - 1
-        assert pool_threads("read_csv(path); print(threads() - before)", env) == [expected]
+@pytest.mark.parametrize("body, env, expected", [
+    # The environment sets the size (two workers beside the calling thread),
+    # and later requests change nothing.
+    ("read_csv(path, n_threads=0); print(threads() - before)\n"
+     "read_csv(path, n_threads=8); print(threads() - before)", {"RAYON_NUM_THREADS": "3"}, [2, 2]),
+    # The first request wins, even for a tiny file.
+    ("read_csv(small, n_threads=4); print(threads() - before)\n"
+     "read_csv(path, n_threads=2); print(threads() - before)", {}, [3, 3]),
+    # A request that cannot be met is ignored.
+    ("read_csv(small, n_threads=2**64 - 1); print(threads() - before)\n"
+     "read_csv(path); print(threads() - before)", {"RAYON_NUM_THREADS": "2"}, [0, 1]),
+    # An empty result asks for nothing.
+    ("read_csv(small, n_threads=4, max_rows=0); print(threads() - before)", {}, [0]),
+    # Fallbacks: 0 means one thread per available CPU.
+    ("read_csv(path); print(threads() - before)",
+     {"RAYON_NUM_THREADS": "0", "RAYON_RS_NUM_CPUS": "4"}, None),
+    ("read_csv(path); print(threads() - before)",
+     {"RAYON_NUM_THREADS": "x", "RAYON_RS_NUM_CPUS": "4"}, [3]),
+    ("read_csv(path); print(threads() - before)", {"RAYON_RS_NUM_CPUS": "2"}, [1]),
+    ("read_csv(path); print(threads() - before)", {"RAYON_NUM_THREADS": "1"}, [0]),
+])
+def test_pool_size(body, env, expected):
+    if expected is None:
+        expected = [len(os.sched_getaffinity(0)) - 1]
+    assert pool_threads(body, env) == expected
 
 
 FORK_PROBE = """
@@ -173,21 +158,6 @@ FORK_PROBE = """
 @pytest.mark.parametrize("child_exit", ["os._exit(0 if ok else 1)", "sys.exit(0 if ok else 1)"])
 def test_forked_child_reads_after_parent_used_the_pool(child_exit):
     assert run_python(FORK_PROBE.format(child_exit=child_exit), timeout=60) == ["0", "True"]
-
-
-def test_multiprocessing_fork_children():
-    got = run_python("""
-        import multiprocessing, os, tempfile
-        from brelt._core import read_csv
-        path = os.path.join(tempfile.mkdtemp(), "big.csv")
-        with open(path, "w") as f:
-            f.write("a,b,c\\n" + "1,2.5,x\\n" * 5000)
-        first = read_csv(path)
-        with multiprocessing.get_context("fork").Pool(2) as pool:
-            results = pool.map(read_csv, [path] * 4)
-        print(all(r == first for r in results))
-    """, timeout=60)
-    assert got == ["True"]
 
 
 # Unicode White_Space: what read_csv trims from every cell.

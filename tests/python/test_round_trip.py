@@ -64,3 +64,13 @@ def test_write_csv_then_reader(tmp_path_factory, data):
     reader.set_field_names(header)
     got = [dict(reader.items()) for _ in reader]
     assert header == names and got == rows
+
+
+def test_write_csv_writes_lone_surrogates_as_replacement_and_every_other_character_as_is(
+        tmp_path):
+    # A lone surrogate sends the whole value through a slower encoder: every
+    # UTF-8 length at its edges, beside two of them.
+    value = "\ud800\x7f\x80\u07ff\u0800\uffff\U00010000\U0010ffff\udfff"
+    path = tmp_path / "lone.csv"
+    write_csv(str(path), [{"a": value}])
+    assert path.read_text(encoding="utf-8") == "a\n\ufffd" + value[1:-1] + "\ufffd\n"

@@ -1,18 +1,25 @@
-// Slow, literal versions of the cell text tests for tests and fuzz targets.
-// They share no code with src/core/types: the grammars are walked by a small
+// Slow, literal versions of the cell text tests for tests and fuzz targets,
+// and the comparison of the library's number parsing with them. They share no
+// code with src/core/types: the grammars are walked by a small
 // recursive-descent reader, values come from the C library's strtoll and
 // strtod in the "C" locale, and trimming strips whole encoded characters from
 // a list.
 #pragma once
 
 #include <locale.h>
+
+#include <bit>
 #include <cerrno>
 #include <clocale>
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "types/cell_text.hpp"
 
 namespace brelt::testing {
 
@@ -122,6 +129,31 @@ inline std::optional<double> reference_float(std::string_view text) {
     static const locale_t c_locale = newlocale(LC_ALL_MASK, "C", locale_t{});
     const std::string copy(text);
     return strtod_l(copy.c_str(), nullptr, c_locale);
+}
+
+inline bool same_double(double a, double b) {
+    if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
+    return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+// Empty when parse_integer_text and parse_float_text agree with the
+// references on `text` (values bit for bit), else what differs.
+inline std::string numbers_disagree(const std::string& text) {
+    std::int64_t integer = 0;
+    const std::optional<std::int64_t> expected_integer = reference_integer(text);
+    const bool is_integer = parse_integer_text(text, integer);
+    if (is_integer != expected_integer.has_value() || (is_integer && integer != *expected_integer))
+        return "integer differs on \"" + text + "\"";
+    double real = 0;
+    const std::optional<double> expected_real = reference_float(text);
+    const bool is_real = parse_float_text(text, real);
+    if (is_real != expected_real.has_value() || (is_real && !same_double(real, *expected_real))) {
+        char values[80];
+        std::snprintf(values, sizeof values, " (%.17g vs %.17g)", real, expected_real.value_or(0));
+        return "float differs on \"" + text + "\"" + values;
+    }
+    if (is_integer && !is_real) return "integer text not a float text: \"" + text + "\"";
+    return {};
 }
 
 }  // namespace brelt::testing

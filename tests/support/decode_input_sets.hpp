@@ -1,7 +1,7 @@
-// The inputs compared with the encoding oracle, built exactly as
-// tests/oracle/input_sets.js builds them (same sets, same order), and the
-// digest of a set's outputs. The committed digests were computed by the oracle
-// over these inputs, so any drift between the two builders fails the tests.
+// The inputs the decoders are compared on with the encoding oracle, and the
+// digest of a set's outputs. The oracle (tests/oracle/decode_oracle.js) gets
+// them through brelt_decode_tool and wrote the committed digests, which the
+// C++ tests check without it.
 #pragma once
 
 #include <cstddef>

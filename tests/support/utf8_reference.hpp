@@ -1,10 +1,12 @@
-// A plain UTF-8 well-formedness check for tests and fuzz targets: it decodes
-// each code point and checks its value, sharing nothing with the library's
-// validators and decoders, so it cannot share their bugs.
+// Plain UTF-8 for tests and fuzz targets: a well-formedness check that
+// decodes each code point and checks its value, and an encoder of one code
+// point. They share nothing with the library's validators, decoders and
+// encoders, so they cannot share their bugs.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace brelt::testing {
 
@@ -36,6 +38,18 @@ inline bool reference_valid_utf8(const std::uint8_t* s, std::size_t n) {
         i += length;
     }
     return true;
+}
+
+inline void append_utf8(std::string& out, std::uint32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+        return;
+    }
+    static constexpr std::uint32_t kLead[] = {0, 0xC0, 0xE0, 0xF0};
+    const int continuations = cp < 0x800 ? 1 : cp < 0x10000 ? 2 : 3;
+    out += static_cast<char>(kLead[continuations] | (cp >> (6 * continuations)));
+    for (int k = continuations - 1; k >= 0; --k)
+        out += static_cast<char>(0x80 | ((cp >> (6 * k)) & 0x3F));
 }
 
 }  // namespace brelt::testing
