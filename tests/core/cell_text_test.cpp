@@ -92,24 +92,21 @@ class NumberGenerator {
         return out;
     }
 
+    // Leading zeros, sometimes.
+    std::string zeros(std::size_t most) { return std::string(chance(25) ? below(most) : 0, '0'); }
     std::string soup() { return testing::text_soup(rng); }
 
     // Well-formed decimal texts, mostly near the limits of the double range.
     std::string decimal() {
         std::string out = chance(30) ? (chance(50) ? "-" : "+") : "";
-        if (chance(30)) out.append(below(30), '0');
-        out += digits(chance(10) ? below(400) : below(25));
-        if (chance(70)) out += '.' + std::string(chance(30) ? below(30) : 0, '0');
-        out += digits(chance(10) ? 1 + below(400) : 1 + below(25));
-        if (chance(85)) {
-            out += chance(50) ? "e" : "E";
-            if (chance(60)) out += chance(60) ? "-" : "+";
-            static const int centres[] = {0, 300, 308, 310, 320, 324, 330, 340, 400, 700};
-            const int exponent = std::abs(centres[below(std::size(centres))] + int(below(21)) - 10);
-            if (chance(20)) out.append(below(25), '0');
-            out += chance(3) ? digits(1 + below(30)) : std::to_string(exponent);
-        }
-        return out;
+        out += zeros(30) + digits(chance(10) ? below(400) : below(25));
+        if (chance(70)) out += '.' + zeros(30);
+        out += digits(1 + (chance(10) ? below(400) : below(25)));
+        if (chance(15)) return out;
+        out += std::string(chance(50) ? "e" : "E") + (chance(60) ? (chance(60) ? "-" : "+") : "");
+        static const int centres[] = {0, 300, 308, 310, 320, 324, 330, 340, 400, 700};
+        const int exponent = std::abs(centres[below(std::size(centres))] + int(below(21)) - 10);
+        return out + zeros(25) + (chance(3) ? digits(1 + below(30)) : std::to_string(exponent));
     }
 
     // Up to 20 significant digits and a power of ten near +-22: the edges of

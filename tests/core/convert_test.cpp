@@ -21,15 +21,18 @@ namespace {
 
 using namespace std::string_literals;
 
-TEST(NullValues, ExactCaseSensitiveMatchesIncludingLongValuesSharingALengthBucket) {
+TEST(NullValues, ACallersListMatchesExactlyAndWinsOverTheType) {
     const std::string long63(63, 'x'), long70(70, 'y');
-    const NullValues nulls({"-", "missing", long63, long70, std::string(1, '\0')});
-    for (const std::string& text : {"-"s, "missing"s, long63, long70, "\0"s})
+    const NullValues nulls({"-", "missing", long63, long70, "0", std::string(1, '\0')});
+    for (const std::string& text : {"-"s, "missing"s, long63, long70, "0"s, "\0"s})
         EXPECT_TRUE(nulls.matches(text)) << text;
     for (const std::string& text : {""s, "NA"s, "Missing"s, std::string(63, 'y'),
                                     std::string(64, 'x'), std::string(70, 'x'), long70 + 'y'})
         EXPECT_FALSE(nulls.matches(text)) << text;
     EXPECT_FALSE(NullValues({}).matches(""));
+    // A caller's null texts win over a value of the type.
+    EXPECT_EQ(convert_cell(" 0\t", ColumnType::Int, nulls).kind, CellValue::Kind::None);
+    EXPECT_EQ(convert_cell("", ColumnType::Int, nulls).kind, CellValue::Kind::Str);
 }
 
 TEST(ConvertCell, EveryTypeMatchesTheReferences) {
@@ -40,13 +43,6 @@ TEST(ConvertCell, EveryTypeMatchesTheReferences) {
              {ColumnType::Int, ColumnType::Float, ColumnType::Bool, ColumnType::Str})
             ASSERT_TRUE(testing::cell_matches_reference(field, type)) << field;
     }
-}
-
-TEST(ConvertCell, ACallersNullTextsWinOverAValueOfTheType) {
-    const NullValues custom({"NaN", "0"});
-    EXPECT_EQ(convert_cell(" NaN", ColumnType::Float, custom).kind, CellValue::Kind::None);
-    EXPECT_EQ(convert_cell("0", ColumnType::Int, custom).kind, CellValue::Kind::None);
-    EXPECT_EQ(convert_cell("", ColumnType::Int, custom).kind, CellValue::Kind::Str);
 }
 
 TEST(InferColumnType, GeneratedColumnsFollowTheCountingRule) {

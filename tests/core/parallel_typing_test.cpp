@@ -1,73 +1,21 @@
-// Typing on the worker pool: convert_columns gives the same cells on the pool
-// or not; TypedBlocks, block by block over a
-// first table and the pieces parsed after it, gives the cells of typing the
-// whole table at once, passes a later piece's parse error out of next(), and
-// may be left early; the pool runs each task once and takes its size from
-// the environment.
+// Typing on the worker pool: TypedBlocks, block by block over a first table
+// and the pieces parsed after it, on the pool or not, gives the cells of
+// typing the whole table at once on the calling thread, passes a later
+// piece's parse error out of next(), and may be left early; the pool takes
+// its size from the environment.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <cstring>
-#include <random>
 #include <string>
 #include <vector>
 
-#include "parallel/convert_columns.hpp"
 #include "parallel/typed_blocks.hpp"
 #include "parallel/worker_pool.hpp"
-#include "table/parse_table.hpp"
 #include "table/prepare_read.hpp"
 #include "temp_file.hpp"
 
 namespace brelt {
 namespace {
-
-bool same_cell(const CellValue& a, const CellValue& b) {
-    return a.kind == b.kind && a.text_offset == b.text_offset &&
-           std::memcmp(&a.integer, &b.integer, sizeof(a.integer)) == 0;
-}
-
-TEST(ConvertColumns, ParallelAndSequentialAgreeCellForCell) {
-    std::mt19937 random(7);
-    const char* texts[] = {"1", " 2 ", "x", "", "NA", "2.5", "yes", "-0", "1e400", "é"};
-    std::string text = "a,b,c,d,e\n";
-    for (int r = 0; r < 3000; ++r) {
-        for (int f = 0, fields = 1 + int(random() % 6); f < fields; ++f)  // short and long records
-            text += (f ? "," : "") + std::string(texts[random() % std::size(texts)]);
-        text += '\n';
-    }
-    auto parsed =
-        parse_table({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, {});
-    ASSERT_TRUE(parsed.ok());
-    const ParsedTable& table = *parsed->table;
-    const std::vector<ColumnPlan> plans = {{0, ColumnType::Int},  {1, ColumnType::Float},
-                                           {2, ColumnType::Bool}, {3, ColumnType::Str},
-                                           {4, ColumnType::Int},  {7, ColumnType::Str}};
-    const NullValues nulls = NullValues::defaults();
-    const std::size_t rows = table.row_count(), columns = plans.size();
-    std::vector<CellValue> sequential(rows * columns), parallel(rows * columns);
-    convert_columns(table, 0, rows, plans, nulls, false, sequential.data());
-    convert_columns(table, 0, rows, plans, nulls, true, parallel.data());
-    for (std::size_t i = 0; i < sequential.size(); ++i)
-        ASSERT_TRUE(same_cell(sequential[i], parallel[i])) << "cell " << i;
-    // Column 7 exists in no record: every cell is the empty text, a null.
-    EXPECT_EQ(sequential[5 * rows].kind, CellValue::Kind::None);
-    EXPECT_FALSE(converts_in_parallel(500, 3) || converts_in_parallel(100000, 1));
-    EXPECT_TRUE(converts_in_parallel(501, 3));
-}
-
-TEST(WorkerPool, EveryIndexRunsExactlyOnceAndTheSizeIsFixedOnceCreated) {
-    std::vector<std::atomic<int>> runs(1000);
-    run_on_pool(runs.size(), [&](std::size_t i) { runs[i].fetch_add(1); });
-    for (const auto& count : runs)
-        ASSERT_EQ(count.load(), 1);
-    const std::size_t size = pool_size();
-    EXPECT_GE(size, 1u);
-    EXPECT_TRUE(pool_usable());
-    request_pool_size(size + 5);
-    EXPECT_EQ(pool_size(), size);
-}
 
 // RAYON_NUM_THREADS, else RAYON_RS_NUM_CPUS, else the machine; 0 means the
 // machine, a malformed value is ignored.
