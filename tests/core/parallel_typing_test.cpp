@@ -27,7 +27,6 @@ TEST(WorkerPool, DefaultSizeFromTheEnvironment) {
         return default_pool_size();
     };
     const std::size_t machine = size_with(nullptr, nullptr);
-    EXPECT_GE(machine, 1u);
     EXPECT_EQ(size_with("6", "3"), 6u);
     EXPECT_EQ(size_with("0", "3"), machine);
     EXPECT_EQ(size_with("+4", nullptr), 4u);
@@ -90,8 +89,7 @@ TEST(TypedBlocks, PiecesAndBlocksGiveTheWholeTablesCells) {
             for (const std::size_t block_cells : {1, 12, 1204, 4000}) {
                 auto blocks = read_blocks(file.path(), piece_cells, block_cells, parallel);
                 ASSERT_TRUE(blocks.ok() && *blocks == *whole)
-                    << "parallel " << parallel << " piece " << piece_cells << " block "
-                    << block_cells;
+                    << parallel << " " << piece_cells << " " << block_cells;
             }
         }
     }

@@ -30,13 +30,17 @@ inline constexpr std::string_view kWhiteSpace[] = {
     "\u2000", "\u2001", "\u2002", "\u2003", "\u2004", "\u2005", "\u2006", "\u2007", "\u2008",
     "\u2009", "\u200A", "\u2028", "\u2029", "\u202F", "\u205F", "\u3000"};
 
+// Whole characters off the front, then off the back of what is left.
 inline std::string_view reference_trim(std::string_view text) {
     for (bool again = true; again;) {
         again = false;
-        for (std::string_view space : kWhiteSpace) {
+        for (std::string_view space : kWhiteSpace)
             if (text.starts_with(space)) text.remove_prefix(space.size()), again = true;
+    }
+    for (bool again = true; again;) {
+        again = false;
+        for (std::string_view space : kWhiteSpace)
             if (text.ends_with(space)) text.remove_suffix(space.size()), again = true;
-        }
     }
     return text;
 }
