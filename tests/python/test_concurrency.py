@@ -153,47 +153,19 @@ def test_forked_children_read_while_and_after_the_parent_uses_the_pool():
     assert run_python(FORK_WHILE_BUSY, timeout=240).split() == ["0", "True", "4", "True"]
 
 
-WAITS_ON_A_PIPE = """
-    import os, sys, tempfile, threading, time
-    from brelt._core import read_csv, sniff_delimiter, write_csv
-    fifo = os.path.join(tempfile.mkdtemp(), "pipe")
-    os.mkfifo(fifo)
-    records = [{"a": i, "b": "x" * 50} for i in range(20000)]  # far more than a pipe holds
-    call = {"read_csv": lambda: read_csv(fifo), "sniff_delimiter": lambda: sniff_delimiter(fifo),
-            "write_csv": lambda: write_csv(fifo, records)}[sys.argv[1]]
-    result = []
-    worker = threading.Thread(target=lambda: result.append(call()))
-    worker.start()  # blocks opening the pipe until this thread opens it
-    time.sleep(0.2)
-    if sys.argv[1] == "write_csv":
-        with open(fifo, newline="") as f:
-            text = f.read()
-        result.append(text == "a,b\\n" + "".join(f"{r['a']},{r['b']}\\n" for r in records))
-    else:
-        with open(fifo, "w") as f:
-            f.write("a|b\\n1|x\\n")
-    worker.join()
-    print(result[-1])
-"""
-
-
-@pytest.mark.parametrize("call, printed", [
-    ("read_csv", "[{'a': 1, 'b': 'x'}]"), ("sniff_delimiter", "|"), ("write_csv", "True")])
-def test_a_call_waiting_on_a_pipe_lets_the_thread_at_its_other_end_run(call, printed):
-    """The other end of the pipe is a thread of the same process: the call
-    waits at open (and write_csv for room at every write) without the lock."""
-    assert run_python(WAITS_ON_A_PIPE, call, timeout=60) == printed + "\n"
-
-
-# A daemon thread blocks with the lock released, on a pipe that only the
-# interpreter's own shutdown opens, so the call asks for the lock back while
-# the interpreter is finishing.
-DAEMON_AT_EXIT = """
+# A thread calls into brelt on a FIFO and blocks there with the lock
+# released. "wait": this process's main thread opens the other end, which it
+# can only do if the lock was let go (write_csv also waits for room at every
+# write). "exit": the other end is opened only by the interpreter's own
+# shutdown, so the call asks for the lock back while the interpreter finishes.
+ON_A_PIPE = """
     import os, sys, tempfile, threading, time
     import brelt
     from brelt._core import read_csv, sniff_delimiter, write_csv
     fifo = os.path.join(tempfile.mkdtemp(), "pipe")
     os.mkfifo(fifo)
+    name, mode = sys.argv[1:]
+    writes = name == "write_csv"
 
     class Source:
         # A file object whose reads wait on the pipe (brelt.reader calls it).
@@ -208,30 +180,43 @@ DAEMON_AT_EXIT = """
 
         read = readline
 
+    records = [{"a": i, "b": "x" * 50} for i in range(20000)]  # far more than a pipe holds
     call = {"read_csv": lambda: read_csv(fifo), "sniff_delimiter": lambda: sniff_delimiter(fifo),
-            "write_csv": lambda: write_csv(fifo, [{"a": 1}]),
-            "reader": lambda: list(brelt.reader(Source()))}[sys.argv[1]]
-    threading.Thread(target=call, daemon=True).start()
+            "write_csv": lambda: write_csv(fifo, records),
+            "reader": lambda: list(brelt.reader(Source()))}[name]
+    result = []
+    worker = threading.Thread(target=lambda: result.append(call()), daemon=True)
+    worker.start()
     time.sleep(0.2)
+    if mode == "wait":
+        with open(fifo, "r" if writes else "w", newline="") as f:
+            text = f.read() if writes else f.write("a;b\\n1;x\\n")
+        worker.join()
+        expected = "a,b\\n" + "".join(f"{r['a']},{r['b']}\\n" for r in records)
+        print(text == expected if writes else result[0])
+    else:
+        class LastWords:
+            def __init__(self):
+                self.os, self.time = os, time
 
-    class LastWords:
-        def __init__(self):
-            self.os, self.time, self.feed = os, time, sys.argv[1] != "write_csv"
+            def __del__(self):  # runs while the interpreter shuts down
+                if writes:
+                    self.os.open(fifo, self.os.O_RDONLY | self.os.O_NONBLOCK)
+                else:
+                    fd = self.os.open(fifo, self.os.O_WRONLY)
+                    self.os.write(fd, b"a;b\\n1;2\\n")
+                    self.os.close(fd)
+                self.time.sleep(0.5)  # the call goes on and asks for the lock meanwhile
 
-        def __del__(self):  # runs while the interpreter shuts down
-            if self.feed:
-                fd = self.os.open(fifo, self.os.O_WRONLY)
-                self.os.write(fd, b"a;b\\n1;2\\n")
-                self.os.close(fd)
-            else:
-                self.os.open(fifo, self.os.O_RDONLY | self.os.O_NONBLOCK)
-            self.time.sleep(0.5)  # the call goes on and asks for the lock meanwhile
-
-    last_words = LastWords()
-    print("done", flush=True)
+        last_words = LastWords()
+        print("done", flush=True)
 """
 
 
-@pytest.mark.parametrize("call", ["read_csv", "sniff_delimiter", "write_csv", "reader"])
-def test_a_daemon_thread_inside_a_call_at_exit(call):
-    assert run_python(DAEMON_AT_EXIT, call, timeout=60) == "done\n"
+@pytest.mark.parametrize("call, mode, printed", [
+    ("read_csv", "wait", "[{'a': 1, 'b': 'x'}]"), ("sniff_delimiter", "wait", ";"),
+    ("write_csv", "wait", "True"),
+    *[(call, "exit", "done") for call in ("read_csv", "sniff_delimiter", "write_csv", "reader")]])
+def test_a_call_waiting_on_a_pipe_lets_others_run_and_a_daemon_one_ends_at_exit(
+        call, mode, printed):
+    assert run_python(ON_A_PIPE, call, mode, timeout=60) == printed + "\n"

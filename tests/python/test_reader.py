@@ -280,24 +280,11 @@ def test_indexing_by_position_name_and_index_like_values(make):
         get_item(row, -4)
 
 
-@pytest.mark.parametrize("idx, int_failure", [
-    (1.5, "TypeError: 'float' object cannot be interpreted as an integer"),
-    (2**64, "OverflowError: Python int too large to convert to C long"),
-    (Index("x"), "TypeError: __index__ returned non-int (type str)"),
-])
-def test_an_index_neither_int_nor_str_reports_both_failures(make, idx, int_failure):
-    with pytest.raises(TypeError) as raised:
+@pytest.mark.parametrize("idx", [1.5, 2**64, Index("x"), "\ud800", Index(0, lambda: 1 / 0)])
+def test_an_index_neither_int_nor_str_is_a_type_error_naming_both_tries(make, idx):
+    message = "(?s)^argument 'idx': failed to extract enum .*variant Str"
+    with pytest.raises(TypeError, match=message):
         make("a", names=["a"])[idx]
-    name = "RowIndex" if make is snapshot_of else "FieldIndex"
-    assert str(raised.value) == (
-        f"argument 'idx': failed to extract enum {name} ('Int | Str')\n"
-        f"- variant Int (Int): {int_failure}\n"
-        f"- variant Str (Str): TypeError: '{type(idx).__name__}' object cannot be "
-        "converted to 'PyString'")
-    with pytest.raises(TypeError, match="variant Str .*surrogates not allowed"):
-        make("a", names=["a"])["\ud800"]
-    with pytest.raises(TypeError, match="ZeroDivisionError"):
-        make("a")[Index(0, lambda: 1 / 0)]
 
 
 def test_mapping_methods(make):
