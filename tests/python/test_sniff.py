@@ -4,11 +4,7 @@ goes wrong with the file. (The lock released while a FIFO is opened:
 test_concurrency.py.)"""
 
 import math
-import os
 import pathlib
-import subprocess
-import sys
-import textwrap
 
 import pytest
 from hypothesis import given, settings, strategies as st
@@ -108,25 +104,3 @@ def test_file_and_argument_errors(tmp_path, write_file):
         brelt.sniff(pathlib.Path(tmp_path / "missing.csv"))
     sample = pathlib.Path(__file__).resolve().parents[2] / "examples" / "airports.csv"
     assert brelt.sniff(str(sample)) == ","
-
-
-def test_an_unreadable_file_is_permission_denied(write_file):
-    path = write_file("a,b\n")
-    os.chmod(path, 0)
-    # Root reads any file, so a root run drops to an unprivileged user after
-    # importing the module.
-    program = textwrap.dedent(f"""
-        import os
-        from brelt._core import sniff_delimiter
-        if os.geteuid() == 0:
-            os.setgid(65534)
-            os.setuid(65534)
-        try:
-            sniff_delimiter({path!r})
-        except OSError as error:
-            print(repr(error))
-    """)
-    completed = subprocess.run([sys.executable, "-c", program], capture_output=True, text=True,
-                               timeout=60, cwd=os.path.dirname(path),
-                               env={**os.environ, "PYTHONPATH": os.pathsep.join(sys.path)})
-    assert completed.stdout == "OSError('Permission denied (os error 13)')\n", completed.stderr
