@@ -15,11 +15,11 @@ set_limits = getattr(_core, "_set_table_limits_for_tests", None)
 needs_hook = pytest.mark.skipif(set_limits is None, reason="a build without the test hooks")
 
 
-def read_both(write_file, text, **options):
+def read_both(write_file, text):
     """read_csv's and PyReader's outcome for the same text: the row count or
     the ValueError's message."""
     outcomes = []
-    for read in (lambda: read_csv(write_file(text), delimiter=",", has_header=False, **options),
+    for read in (lambda: read_csv(write_file(text), delimiter=",", has_header=False),
                  lambda: PyReader(io.StringIO(text)).fetch_many_lists(10**9)):
         try:
             outcomes.append(len(read()))
