@@ -1,58 +1,56 @@
-// Code units of each width to UTF-8: every sequence length, and surrogates,
-// wherever they fall relative to the 8-unit ASCII blocks.
+// encode_utf8 for each width of code unit against the plain encoder of
+// utf8_reference.hpp, on random units built for the 8-unit ASCII blocks'
+// edges: ASCII runs of every length, units either side of each UTF-8 length,
+// of the surrogates and of 0x100 (low bytes below 0x80 in wide units). A
+// surrogate anywhere leaves no output.
+#include "input/utf8_encode.hpp"
+
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
-#include "input/utf8_encode.hpp"
+#include "utf8_reference.hpp"
 
 namespace brelt {
 namespace {
 
-constexpr const char* kSurrogate = "<surrogate>";
-
-// `before` times "a", the code point, `after` times "b", encoded.
 template <class Unit>
-std::string encoded(std::size_t before, std::uint32_t code, std::size_t after) {
-    std::vector<Unit> units(before, Unit{'a'});
-    units.push_back(static_cast<Unit>(code));
-    units.insert(units.end(), after, Unit{'b'});
-    GrowableArray<std::uint8_t> out;
-    out.push_back('x');  // replaced, never appended to
-    Result<bool> result = encode_utf8(std::span<const Unit>(units), out);
-    EXPECT_TRUE(result.ok());
-    if (!result || !*result) return out.size() == 0 ? kSurrogate : "<left output>";
-    return std::string(reinterpret_cast<const char*>(out.data()), out.size());
-}
-
-TEST(Utf8Encode, EachWidthAtEveryOffset) {
-    for (std::size_t before = 0; before < 18; ++before) {
-        for (std::size_t after : {0, 1, 7, 8, 9}) {
-            auto expect = [&](const std::string& code) {
-                return std::string(before, 'a') + code + std::string(after, 'b');
-            };
-            EXPECT_EQ(encoded<std::uint8_t>(before, 'x', after), expect("x"));
-            EXPECT_EQ(encoded<std::uint8_t>(before, 0x80, after), expect("\xC2\x80"));
-            EXPECT_EQ(encoded<std::uint8_t>(before, 0xE9, after), expect("\xC3\xA9"));
-            EXPECT_EQ(encoded<std::uint16_t>(before, 0x7F, after), expect("\x7F"));
-            EXPECT_EQ(encoded<std::uint16_t>(before, 0xFF, after), expect("\xC3\xBF"));
-            EXPECT_EQ(encoded<std::uint16_t>(before, 0x65E5, after), expect("\xE6\x97\xA5"));
-            EXPECT_EQ(encoded<std::uint16_t>(before, 0xD7FF, after), expect("\xED\x9F\xBF"));
-            EXPECT_EQ(encoded<std::uint16_t>(before, 0xE000, after), expect("\xEE\x80\x80"));
-            EXPECT_EQ(encoded<std::uint32_t>(before, 0x1F389, after), expect("\xF0\x9F\x8E\x89"));
-            EXPECT_EQ(encoded<std::uint32_t>(before, 0x10FFFF, after), expect("\xF4\x8F\xBF\xBF"));
+void expect_encodes_as_the_reference(std::uint32_t max_unit) {
+    static constexpr std::uint32_t kEdges[] = {0x7F,   0x80,   0xFF,    0x100,   0x17F,
+                                               0x7FF,  0x800,  0xD7FF,  0xD800,  0xDFFF,
+                                               0xE000, 0xFFFF, 0x10000, 0x10FFFF};
+    std::mt19937 random(7);
+    for (int round = 0; round < 4000; ++round) {
+        std::vector<Unit> units;
+        std::string expected;
+        bool surrogate = false;
+        for (std::size_t size = random() % 40; units.size() < size;) {
+            std::uint32_t unit = random() % 2 ? random() % 0x80 : kEdges[random() % 14];
+            if (random() % 3 == 0) unit = random() % (max_unit + 1);
+            if (unit > max_unit || (unit >= 0xD800 && unit <= 0xDFFF && round % 8 != 0)) continue;
+            surrogate |= unit >= 0xD800 && unit <= 0xDFFF;
+            for (std::size_t run = unit < 0x80 ? random() % 20 : 1; run > 0; --run) {
+                units.push_back(static_cast<Unit>(unit));
+                testing::append_utf8(expected, unit);
+            }
         }
+        GrowableArray<std::uint8_t> out;
+        out.push_back('x');  // replaced, never appended to
+        const Result<bool> result = encode_utf8(std::span<const Unit>(units), out);
+        ASSERT_TRUE(result.ok());
+        EXPECT_EQ(*result, !surrogate);
+        ASSERT_EQ(std::string(reinterpret_cast<const char*>(out.data()), out.size()),
+                  surrogate ? "" : expected)
+            << sizeof(Unit) << "-byte units, round " << round;
     }
 }
 
-TEST(Utf8Encode, SurrogatesStopTheWideFormsAndLeaveNoOutput) {
-    for (std::size_t before : {0, 5, 8, 13}) {
-        for (std::uint32_t code : {0xD800u, 0xDBFFu, 0xDC00u, 0xDFFFu}) {
-            EXPECT_EQ(encoded<std::uint16_t>(before, code, 4), kSurrogate);
-            EXPECT_EQ(encoded<std::uint32_t>(before, code, 4), kSurrogate);
-        }
-    }
+TEST(Utf8Encode, EveryWidthAgreesWithThePlainEncoder) {
+    expect_encodes_as_the_reference<std::uint8_t>(0xFF);
+    expect_encodes_as_the_reference<std::uint16_t>(0xFFFF);
+    expect_encodes_as_the_reference<std::uint32_t>(0x10FFFF);
 }
 
 }  // namespace
