@@ -1,20 +1,19 @@
 #!/usr/bin/env node
-// Compares brelt's decoders with an oracle nobody here wrote: the npm package
-// text-encoding 0.7.0, a pure-JS implementation of the WHATWG Encoding
-// Standard by its editor. Used only here, as a test oracle.
+// The oracle brelt's decoders are compared with, written by nobody here: the
+// npm package text-encoding 0.7.0, a pure-JS implementation of the WHATWG
+// Encoding Standard by its editor, used only here.
 //
 //   node tests/oracle/decode_oracle.js --package DIR --tool PATH [--write-digests]
 //
 // DIR holds node_modules/text-encoding (make oracle puts it there); PATH is the
-// test-only brelt_decode_tool, which lists the encodings and input sets of
-// tests/support/decode_input_sets.hpp, writes their inputs and digests their
+// test-only brelt_decode_tool, which lists the input sets of
+// tests/support/decode_input_sets.hpp, writes their inputs and digests
 // outputs. The oracle's digest of each set must be the one in
 // tests/data/decode_oracle_digests.txt (--write-digests rewrites it), which
 // tests/core/encoding_decode_test.cpp checks brelt's decoders against.
 //
 // The package predates three changes of the standard and has three bugs of its
-// own. Each is corrected below, each correction checked to apply exactly once,
-// and nothing else is: any other difference fails the run.
+// own; each correction below is checked to apply exactly once.
 "use strict";
 
 const fs = require("fs");
@@ -55,15 +54,11 @@ const GB18030_2022_CHANGES = [
 // it and throws.
 const ORACLE_LABEL = { "ISO-8859-8-I": "iso-8859-8" };
 
-function fail(message) {
-  console.error("decode oracle: " + message);
-  process.exit(1);
-}
+const fail = (message) => { console.error("decode oracle: " + message); process.exit(1); };
 
 function loadCorrectedOracle(packageDir) {
   const lib = path.resolve(packageDir, "node_modules", "text-encoding", "lib");
-  const version = JSON.parse(
-    fs.readFileSync(path.join(lib, "..", "package.json"), "utf8")).version;
+  const version = require(path.join(lib, "..", "package.json")).version;
   if (version !== "0.7.0") fail("expected text-encoding 0.7.0, found " + version);
 
   const indexes = require(path.join(lib, "encoding-indexes.js"))["encoding-indexes"];

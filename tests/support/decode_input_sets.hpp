@@ -16,8 +16,8 @@ namespace brelt::testing {
 
 using InputVisitor = std::function<void(std::string_view)>;
 
-// Every string of `length` bytes after `prefix`; `first` and `last` bound
-// each byte at an odd position after it (for gb18030's four-byte form).
+// Every string of `length` bytes after `prefix`, each from `first` to `last`
+// but at odd positions if `digits` is 1 an ASCII digit (gb18030's four-byte form).
 inline void every_byte_string(std::string_view prefix, int length, const InputVisitor& visit,
                               int first = 0, int last = 0xFF, int digits = -1) {
     std::string input(prefix);
@@ -50,13 +50,10 @@ inline void random_strings(const InputVisitor& visit) {
         input.clear();
         for (std::uint32_t pieces = 1 + next() % 24; pieces > 0; --pieces) {
             const std::uint32_t kind = next() % 8;
-            if (kind == 5 || kind == 6) {
-                input += kSpecial[next() % std::size(kSpecial)];
-                continue;
-            }
             const std::uint32_t low = kind < 2 ? 0 : kind < 4 ? 0x80 : kind == 4 ? 0x30 : 0x40;
             const std::uint32_t span = kind < 4 ? 0x80 : kind == 4 ? 10 : 0xBF;
-            input += static_cast<char>(low + next() % span);
+            if (kind == 5 || kind == 6) input += kSpecial[next() % std::size(kSpecial)];
+            if (kind != 5 && kind != 6) input += static_cast<char>(low + next() % span);
         }
         visit(input);
     }
