@@ -4,8 +4,9 @@
 // labels, malformed UTF-16 after a mark refused; what the label lookup does
 // not fold or trim (every label of the table is read in
 // tests/python/test_read_csv.py). TextReader: text read in pieces is the text
-// of decoding it whole, in every encoding; a byte-order mark is skipped
-// wherever the pieces fall, and a guess of UTF-8 is confirmed or refused.
+// of decoding it whole, in every encoding, and a byte-order mark is skipped
+// wherever the pieces fall (a guess of UTF-8 that fails late is read in
+// tests/python/test_files.py).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -120,16 +121,15 @@ std::string outcome(const Result<bool>& status, const std::string& text) {
 }
 
 std::string in_pieces(const std::string& bytes, const TextEncoding& encoding, std::size_t piece,
-                      std::size_t start, bool confirm_utf8 = false) {
+                      std::size_t start) {
     start = std::min(start, bytes.size());
     TextReader reader(std::make_unique<MemoryBytes>(bytes.substr(start)),
-                      {reinterpret_cast<const std::uint8_t*>(bytes.data()), start}, encoding,
-                      confirm_utf8, piece);
+                      {reinterpret_cast<const std::uint8_t*>(bytes.data()), start}, encoding, false,
+                      piece);
     std::string text;
     for (;;) {
         auto more = reader.read(text);
-        if (!more.ok() || !*more)
-            return outcome(more, text) + (reader.not_utf8() ? " (not UTF-8)" : "");
+        if (!more.ok() || !*more) return outcome(more, text);
     }
 }
 
@@ -177,12 +177,6 @@ TEST(TextReader, AByteOrderMarkIsSkippedWhereverThePiecesFall) {
                                 encoding, piece, start),
                       "a,b\n1,2\n");
     }
-}
-
-TEST(TextReader, AGuessOfUtf8IsConfirmedOrFails) {
-    EXPECT_EQ(in_pieces("a\n\xC3\xA9\n", {}, 2, 0, true), "a\n\xC3\xA9\n");
-    EXPECT_EQ(in_pieces("a\n\xE9\n", {}, 2, 0, true),
-              "error: " + std::string(kNotUtf8Message) + " (not UTF-8)");
 }
 
 }  // namespace

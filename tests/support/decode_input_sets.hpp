@@ -91,24 +91,17 @@ inline bool visit_input_set(std::string_view name, std::string_view set,
     return true;
 }
 
-// FNV-1a 64 over each output's 4-byte little-endian length and its bytes.
-class OutputDigest {
-  public:
-    void add(std::string_view output) {
-        const auto size = static_cast<std::uint32_t>(output.size());
-        for (int shift = 0; shift < 32; shift += 8)
-            add_byte(static_cast<std::uint8_t>(size >> shift));
-        for (char byte : output)
-            add_byte(static_cast<std::uint8_t>(byte));
-    }
-    std::uint64_t value() const { return hash_; }
+// The digest of a set's outputs: FNV-1a 64 over each output's 4-byte
+// little-endian length and its bytes, from kDigestStart.
+inline constexpr std::uint64_t kDigestStart = 0xCBF29CE484222325ULL;
 
-  private:
-    void add_byte(std::uint8_t byte) {
-        hash_ ^= byte;
-        hash_ *= 0x100000001B3ULL;
+inline void add_to_digest(std::uint64_t& digest, std::string_view output) {
+    const auto n = static_cast<std::uint32_t>(output.size());
+    const char length[4] = {char(n), char(n >> 8), char(n >> 16), char(n >> 24)};
+    for (std::string_view part : {std::string_view(length, 4), output}) {
+        for (char byte : part)
+            digest = (digest ^ static_cast<std::uint8_t>(byte)) * 0x100000001B3ULL;
     }
-    std::uint64_t hash_ = 0xCBF29CE484222325ULL;
-};
+}
 
 }  // namespace brelt::testing

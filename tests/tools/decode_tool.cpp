@@ -53,10 +53,10 @@ int main(int argc, char** argv) {
     } else if (argc == 4 && std::strcmp(argv[1], "--inputs") == 0) {
         if (!visit_input_set(argv[2], argv[3], write_record)) return 2;
     } else if (argc == 2 && std::strcmp(argv[1], "--digest") == 0) {
-        OutputDigest digest;
+        std::uint64_t digest = kDigestStart;
         for (std::string output; read_record(output);)
-            digest.add(output);
-        std::printf("%016llx\n", static_cast<unsigned long long>(digest.value()));
+            add_to_digest(digest, output);
+        std::printf("%016llx\n", static_cast<unsigned long long>(digest));
     } else {
         std::fprintf(stderr, "usage: %s --sets | --inputs ENCODING SET | --digest\n", argv[0]);
         return 2;
