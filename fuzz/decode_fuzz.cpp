@@ -40,14 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (brelt::Isa isa : isas) {
         if (brelt::is_valid_utf8_with(isa, bytes.data(), bytes.size()) != valid) std::abort();
     }
-    if (encoding == Encoding::Utf8) {
-        if (valid != (*result == 0)) std::abort();
-        if (valid &&
-            std::string_view(out) !=
-                std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size())) {
-            std::abort();
-        }
-    }
+    const std::string_view input(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (encoding == Encoding::Utf8 && (valid != (*result == 0) || (valid && out != input)))
+        std::abort();
     if (encoding == Encoding::Replacement && *result != (bytes.empty() ? 0u : 1u)) std::abort();
 
     auto decoded = brelt::decode_to_utf8(bytes, entry.label);

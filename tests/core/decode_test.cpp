@@ -1,12 +1,9 @@
-// Turning a file's bytes into text. decode_to_utf8, the choice of decoder:
-// valid UTF-8 as it is, anything else without a label as windows-1252
-// throughout (judged over the whole of a long input), byte-order marks before
-// labels, malformed UTF-16 after a mark refused; what the label lookup does
-// not fold or trim (every label of the table is read in
-// tests/python/test_read_csv.py). TextReader: text read in pieces is the text
-// of decoding it whole, in every encoding, and a byte-order mark is skipped
-// wherever the pieces fall (a guess of UTF-8 that fails late is read in
-// tests/python/test_files.py).
+// Turning a file's bytes into text. decode_to_utf8: valid UTF-8 as it is,
+// anything else without a label as windows-1252 throughout (judged over the
+// whole of a long input), marks before labels, malformed UTF-16 after a mark
+// refused; the label lookup folds only ASCII case and whitespace. TextReader:
+// text read in pieces is the text decoded whole, in every encoding, and a
+// mark is skipped wherever the pieces fall.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -24,11 +21,19 @@ namespace {
 
 using namespace std::string_literals;
 
+std::span<const std::uint8_t> as_bytes(std::string_view text) {
+    return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
 // The text, or "error: <message>".
+template <class T>
+std::string outcome(const Result<T>& status, const std::string& text) {
+    return status.ok() ? text : "error: " + status.error().message;
+}
+
 std::string decoded(std::string_view input, std::optional<std::string_view> label = {}) {
-    auto text =
-        decode_to_utf8({reinterpret_cast<const std::uint8_t*>(input.data()), input.size()}, label);
-    return text.ok() ? *text : "error: " + text.error().message;
+    auto text = decode_to_utf8(as_bytes(input), label);
+    return outcome(text, text.ok() ? *text : "");
 }
 
 TEST(DecodeToUtf8, Cases) {
@@ -70,8 +75,8 @@ TEST(DecodeToUtf8, ValidityIsJudgedOverTheWholeOfALongInput) {
     // windows-1252 is Latin-1.
     for (std::string_view inserted :
          {"\xC3\xA9", "\xE6\xBC\xA2", "\xF0\x9F\x98\x80", "\xE6\xBC", "\xF0", "\xA9\xA9\xA9\xA9"}) {
-        const bool valid = testing::reference_valid_utf8(
-            reinterpret_cast<const std::uint8_t*>(inserted.data()), inserted.size());
+        const bool valid =
+            testing::reference_valid_utf8(as_bytes(inserted).data(), inserted.size());
         for (std::size_t at = kPiece - 6; at <= kPiece + 2; ++at) {
             std::string text(3 * kPiece, 'a');
             text.replace(at, inserted.size(), inserted);
@@ -115,17 +120,11 @@ struct MemoryBytes final : ByteReader {
     std::size_t position = 0;
 };
 
-// The text, or "error: <message>".
-std::string outcome(const Result<bool>& status, const std::string& text) {
-    return status.ok() ? text : "error: " + status.error().message;
-}
-
 std::string in_pieces(const std::string& bytes, const TextEncoding& encoding, std::size_t piece,
                       std::size_t start) {
     start = std::min(start, bytes.size());
     TextReader reader(std::make_unique<MemoryBytes>(bytes.substr(start)),
-                      {reinterpret_cast<const std::uint8_t*>(bytes.data()), start}, encoding, false,
-                      piece);
+                      as_bytes(bytes).first(start), encoding, false, piece);
     std::string text;
     for (;;) {
         auto more = reader.read(text);
@@ -157,9 +156,7 @@ TEST(TextReader, PiecesDecodeAsTheWhole) {
             const std::string bytes = random_bytes(rng);
             encoding.strict = encoding.encoding == Encoding::Utf16LE && rng() % 2 == 0;
             std::string whole;
-            const auto status =
-                decode_text({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()},
-                            encoding, whole);
+            const auto status = decode_text(as_bytes(bytes), encoding, whole);
             const std::size_t piece = 1 + rng() % 9;
             ASSERT_EQ(in_pieces(bytes, encoding, piece, rng() % 4), outcome(status, whole))
                 << encoding_name(encoding.encoding) << " piece " << piece;

@@ -1,18 +1,10 @@
-// Every decoder against an independent implementation. The oracle
-// (text-encoding 0.7.0 with the corrections in tests/oracle/) decoded the
-// input sets of decode_input_sets.hpp, and its digests in tests/data are
-// checked here without it: every byte, every pair for the decoders that keep
-// state, gb18030's four-byte sequences, EUC-JP's 0x8F triples, ISO-2022-JP's
-// escapes before every pair, and random strings. On those inputs each error
-// is one U+FFFD and no malformed bytes swallow the ASCII after them; and long
-// inputs decode whole across the decoders' chunk edges.
-//
-// The UTF-16 and single-byte decoders give the same text and error count
-// through every instruction set this machine runs as through the scalar code:
-// random units built for the vector paths' edges (ASCII runs of every length
-// around the vector widths, units either side of 0x80, surrogates paired and
-// not, odd lengths), short and longer than the 16 KiB the decoders work
-// through at a time.
+// Every decoder against an independent implementation: the oracle's digests
+// (tests/oracle/, tests/data) of the input sets of decode_input_sets.hpp. On
+// those inputs each error is also one U+FFFD, and no malformed bytes swallow
+// the ASCII after them. Long inputs decode whole across the decoders' chunk
+// edges. The UTF-16 and single-byte decoders give the same text and errors on
+// every instruction set as the scalar code, on random units built for the
+// vector paths' edges, short and longer than their 16 KiB chunk.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,16 +1,9 @@
-// The UTF-8 kernels against the plain UTF-8 of utf8_reference.hpp.
-//
-// Validation, through every kernel this machine runs and the dispatched one:
-// every input of up to two bytes, every three bytes from a lead byte alone
-// (cut by the end of input) and across the 32-byte vector and 64-byte block
-// edges, and random text of characters and ASCII runs of every length with at
-// most one malformed sequence, which so lands at every offset from the
-// 16/32/64-byte edges.
-//
-// Encoding code units of each width: random units built for the 8-unit ASCII
-// blocks' edges (ASCII runs of every length, units either side of each UTF-8
-// length, of the surrogates and of 0x100). A surrogate anywhere leaves no
-// output.
+// The UTF-8 kernels against the plain UTF-8 of utf8_reference.hpp. Validation,
+// through every kernel this machine runs and the dispatched one: every input
+// of up to two bytes, every three bytes from a lead byte alone and across the
+// 32-byte vector and 64-byte block edges, and random text with at most one
+// malformed sequence. Encoding units of each width: random units around the
+// 8-unit ASCII blocks and each UTF-8 length; a surrogate leaves no output.
 #include <gtest/gtest.h>
 
 #include <random>

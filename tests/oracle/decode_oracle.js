@@ -98,8 +98,7 @@ function unframe(buffer) {
 // Runs the decode tool; its stdout as a Buffer.
 function tool(options, args, input) {
   const run = spawnSync(options.tool, args, { input, maxBuffer: 1 << 30 });
-  if (run.status !== 0) fail("tool " + args.join(" ") + " failed: " + run.stderr);
-  return run.stdout;
+  return run.status === 0 ? run.stdout : fail("tool " + args.join(" ") + " failed: " + run.stderr);
 }
 
 function main() {
@@ -118,8 +117,8 @@ function main() {
     const decoder = new TextDecoder(ORACLE_LABEL[encoding] || encoding, { ignoreBOM: true });
     const inputs = unframe(tool(options, ["--inputs", encoding, set]));
     const outputs = inputs.map((input) => Buffer.from(decoder.decode(input), "utf8"));
-    digests.push([encoding, set, inputs.length, tool(options, ["--digest"], frame(outputs))
-      .toString().trim()]);
+    const digest = tool(options, ["--digest"], frame(outputs)).toString().trim();
+    digests.push([encoding, set, inputs.length, digest]);
   }
   const written = "# Digests (FNV-1a 64 of each output's 4-byte little-endian length and bytes, in\n" +
     "# input order) of the oracle's decodings, written by tests/oracle/decode_oracle.js\n" +

@@ -1,8 +1,7 @@
-// The inputs the decoders are compared on with the encoding oracle, and the
-// digest of a set's outputs. The oracle (tests/oracle/decode_oracle.js) gets
-// them through brelt_decode_tool and wrote the committed digests, which the
-// C++ tests check without it. A single-byte decoder keeps no state, so its
-// bytes prove it; the others also get every pair and their longer sequences.
+// The inputs the decoders are compared on with the oracle (decode_oracle.js,
+// through brelt_decode_tool), whose digests the C++ tests check. A single-byte
+// decoder keeps no state, so its bytes prove it; the others also get every
+// pair and their longer sequences.
 #pragma once
 
 #include <cstdint>
