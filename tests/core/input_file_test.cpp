@@ -1,8 +1,6 @@
-// Reading a file: front to back in pieces (InputFile) or whole, mapped from
-// kMapThreshold up (load_input_file). Files whose size reads as zero are read
-// to their end, and a mapping reads back unchanged however it is moved or its
-// pages dropped. (System errors and a file changing size while read are
-// checked through read_csv, tests/python/test_read_csv.py and test_files.py.)
+// Reading a file in pieces (InputFile) or whole, mapped from kMapThreshold up
+// (load_input_file): files whose size reads as zero are read to their end,
+// and a mapping reads back unchanged however it is moved or its pages dropped.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -39,8 +39,7 @@ const SOURCE_CORRECTIONS = [
    "iso2022jp_decoder_state = iso2022jp_decoder_output_state = state;"],
 ];
 
-// GB18030-2022 (in the index since 2024) maps these two-byte pointers to
-// their standard code points instead of the Private Use Area: [pointer, old, new].
+// GB18030-2022 (in the index since 2024) moved these out of the Private Use Area: [pointer, old, new].
 const GB18030_2022_CHANGES = [
   [7182, 0xe78d, 0xfe10], [7183, 0xe78e, 0xfe12], [7184, 0xe78f, 0xfe11],
   [7185, 0xe790, 0xfe13], [7186, 0xe791, 0xfe14], [7187, 0xe792, 0xfe15],
@@ -50,8 +49,7 @@ const GB18030_2022_CHANGES = [
   [23812, 0xe843, 0x9fb9], [23829, 0xe854, 0x9fba], [23845, 0xe864, 0x9fbb],
 ];
 
-// ISO-8859-8-I decodes exactly like ISO-8859-8; the package has no index for
-// it and throws.
+// ISO-8859-8-I decodes as ISO-8859-8; the package has no index for it.
 const ORACLE_LABEL = { "ISO-8859-8-I": "iso-8859-8" };
 
 const fail = (message) => { console.error("decode oracle: " + message); process.exit(1); };

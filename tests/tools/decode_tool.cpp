@@ -1,13 +1,10 @@
 // Test-only: what tests/oracle/decode_oracle.js needs from the C++ side, so
-// that the inputs and digests the oracle and the C++ tests share exist in one
-// place (tests/support/decode_input_sets.hpp). Built with the tests.
-//
+// that the input sets and digests it shares with the C++ tests exist once
+// (tests/support/decode_input_sets.hpp). Records are a 4-byte little-endian
+// length and that many bytes.
 //   brelt_decode_tool --sets                  each "encoding<TAB>set" to compare
 //   brelt_decode_tool --inputs ENCODING SET   writes the inputs of a set
 //   brelt_decode_tool --digest < outputs      the digest of a set's outputs
-//
-// Inputs and outputs are records of a 4-byte little-endian length and that
-// many bytes.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
