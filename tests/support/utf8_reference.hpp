@@ -12,29 +12,24 @@ namespace brelt::testing {
 
 inline bool reference_valid_utf8(const std::uint8_t* s, std::size_t n) {
     static constexpr std::uint32_t kMinimum[] = {0, 0, 0x80, 0x800, 0x10000};
-    std::size_t i = 0;
-    while (i < n) {
+    for (std::size_t i = 0; i < n;) {
         const std::uint8_t b = s[i];
-        std::size_t length;
-        std::uint32_t cp;
-        if (b < 0x80) {
-            ++i;
-            continue;
-        } else if (b >= 0xC0 && b < 0xE0) {
-            length = 2, cp = b - 0xC0;
-        } else if (b >= 0xE0 && b < 0xF0) {
-            length = 3, cp = b - 0xE0;
-        } else if (b >= 0xF0 && b < 0xF8) {
-            length = 4, cp = b - 0xF0;
-        } else {
-            return false;
-        }
-        if (n - i < length) return false;
+        // The sequence's length by its lead byte, and the lead's bits.
+        const std::size_t length = b < 0x80   ? 1
+                                   : b < 0xC0 ? 0
+                                   : b < 0xE0 ? 2
+                                   : b < 0xF0 ? 3
+                                   : b < 0xF8 ? 4
+                                              : 0;
+        if (length == 0 || n - i < length) return false;
+        std::uint32_t cp = b & (0x7F >> length);
         for (std::size_t k = 1; k < length; ++k) {
             if (s[i + k] < 0x80 || s[i + k] > 0xBF) return false;
             cp = cp * 64 + (s[i + k] - 0x80);
         }
-        if (cp < kMinimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        if (length > 1 &&
+            (cp < kMinimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)))
+            return false;
         i += length;
     }
     return true;
