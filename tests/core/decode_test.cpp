@@ -92,6 +92,21 @@ TEST(DecodeToUtf8, ValidityIsJudgedOverTheWholeOfALongInput) {
     }
 }
 
+// Every label of the table reaches its decoder, in any case and padding.
+TEST(EncodingLabels, EveryLabelOfTheTableDecodes) {
+    for (const auto& entry : encoding_detail::kLabels) {
+        std::string input = "id,x\n", want = input;
+        if (entry.encoding == Encoding::Utf16LE) input = "i\0d\0"s, want = "id";
+        if (entry.encoding == Encoding::Utf16BE) input = "\0i\0d"s, want = "id";
+        if (entry.encoding == Encoding::Replacement) want = "\uFFFD";
+        std::string upper(entry.label);
+        for (char& c : upper)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        EXPECT_EQ(decoded(input, entry.label), want) << entry.label;
+        EXPECT_EQ(decoded(input, " " + upper + "\t"), want) << upper;
+    }
+}
+
 // Labels match in any ASCII case with ASCII whitespace around them; nothing
 // else is folded or trimmed (KELVIN SIGN lower-cases to 'k', U+0130 to 'i').
 TEST(EncodingLabels, OnlyAsciiCaseAndWhitespaceAreIgnored) {
