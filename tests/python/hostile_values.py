@@ -13,16 +13,15 @@ class Boom(Exception):
 
 
 class Arena:
-    """What the current example's hostile hooks reach: the object under test
-    and every container its arguments were built from."""
+    """What the current example's hostile hooks reach: the object under test,
+    every container its arguments were built from, and the SystemErrors met
+    inside a callback."""
 
-    target = None
-    containers = []
-    internal_errors = []  # SystemErrors met inside a callback
+    def reset(target=None):
+        Arena.target, Arena.containers, Arena.internal_errors = target, [], []
 
-    @classmethod
-    def reset(cls, target=None):
-        cls.target, cls.containers, cls.internal_errors = target, [], []
+
+Arena.reset()
 
 
 def collect_containers(value, seen=None):
@@ -136,12 +135,11 @@ HostileList = _raising(list, "__len__", "__getitem__", "__iter__")
 class Index:
     """An index-like value: its __index__ runs `hook` (if any), then gives `value`."""
 
-    def __init__(self, value, hook=None):
+    def __init__(self, value, hook=lambda: None):
         self.value, self.hook = value, hook
 
     def __index__(self):
-        if self.hook is not None:
-            self.hook()
+        self.hook()
         return self.value
 
 

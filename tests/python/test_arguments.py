@@ -39,28 +39,18 @@ ACCEPTED = [  # read_csv's keyword arguments, and the rows they give
     ({"schema": type("Schema", (dict,), {})(a=str), "encoding": Str("utf-8")},
      [{"a": "1", "b": "2"}]),  # unnamed columns stay text
 ]
-REFUSED = [  # read_csv's keyword arguments, the exception, the message's start
-    ({"has_header": value}, TypeError, "read_csv() argument 'has_header' must be bool")
-    for value in (0, 1, None, "True", 1.0)
-] + [
-    ({"skip_rows": value}, OverflowError, "") for value in (-1, -2**70, 2**64, Index(-3))
-] + [
-    ({"skip_rows": value}, TypeError, "read_csv() argument 'skip_rows'")
-    for value in (1.0, "3", None, b"1")
-] + [
-    ({"encoding": value}, TypeError, "read_csv() argument 'encoding' must be str")
-    for value in (b"x", 1, ["a"])
-] + [
-    ({"columns": value}, TypeError, "read_csv() argument 'columns'")
-    for value in ("ab", ["a", 1], 5, {"a": 1}, {"a"})
-] + [
-    ({"schema": value}, TypeError, "read_csv() argument 'schema' must be dict")
-    for value in ([], "a", [("a", 1)])
-] + [
-    ({"skip_rows": Index(0, raising)}, ZeroDivisionError, "from __index__"),
-    ({"encoding": "a\ud800"}, UnicodeEncodeError, ""),
-    ({"bogus": 1}, TypeError, "read_csv() got an unexpected keyword argument 'bogus'"),
-    ({"path": "p"}, TypeError, "read_csv() got multiple values for argument 'path'"),
+REFUSED = [  # a read_csv argument, values it refuses, the exception, its message's start
+    ("has_header", (0, 1, None, "True", 1.0), TypeError,
+     "read_csv() argument 'has_header' must be bool"),
+    ("skip_rows", (-1, -2**70, 2**64, Index(-3)), OverflowError, ""),
+    ("skip_rows", (1.0, "3", None, b"1"), TypeError, "read_csv() argument 'skip_rows'"),
+    ("skip_rows", (Index(0, raising),), ZeroDivisionError, "from __index__"),
+    ("encoding", (b"x", 1, ["a"]), TypeError, "read_csv() argument 'encoding' must be str"),
+    ("encoding", ("a\ud800",), UnicodeEncodeError, ""),
+    ("columns", ("ab", ["a", 1], 5, {"a": 1}, {"a"}), TypeError, "read_csv() argument 'columns'"),
+    ("schema", ([], "a", [("a", 1)]), TypeError, "read_csv() argument 'schema' must be dict"),
+    ("bogus", (1,), TypeError, "read_csv() got an unexpected keyword argument 'bogus'"),
+    ("path", ("p",), TypeError, "read_csv() got multiple values for argument 'path'"),
 ]
 
 
@@ -69,10 +59,11 @@ def test_accepted_arguments(path, arguments, rows):
     assert read_csv(path, **arguments) == rows
 
 
-@pytest.mark.parametrize("arguments, error, message", REFUSED)
-def test_refused_arguments(path, arguments, error, message):
+@pytest.mark.parametrize("name, value, error, message", [
+    (name, value, error, message) for name, values, error, message in REFUSED for value in values])
+def test_refused_arguments(path, name, value, error, message):
     with pytest.raises(error) as raised:
-        read_csv(path, **arguments)
+        read_csv(path, **{name: value})
     assert type(raised.value) is error and str(raised.value).startswith(message)
 
 

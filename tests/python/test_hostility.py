@@ -18,7 +18,7 @@ from hypothesis import HealthCheck, given, settings, strategies as st
 import brelt
 from brelt._core import (PyReader, PyWriter, Row, RowIterator, Writer, iter_csv, read_csv,
                          sniff_delimiter, write_csv)
-from hostile_values import (Arena, Boom, Calls, HostileDict, HostileStr, Recording,
+from hostile_values import (Arena, Boom, Calls, HostileDict, HostileStr, Index, Recording,
                             collect_containers, values)
 
 # BRELT_HOSTILE_EXAMPLES runs longer sessions than make test's.
@@ -28,9 +28,8 @@ EXAMPLES = settings(max_examples=int(os.environ.get("BRELT_HOSTILE_EXAMPLES", "4
 
 @pytest.fixture(scope="module", autouse=True)
 def scratch(tmp_path_factory):
-    """Runs the module in its own directory, so random relative paths stay
-    there, with the worker pool already sized, so no random n_threads can ask
-    for a big one (only the first request counts)."""
+    """Runs in a directory of its own, where random paths stay, with the
+    worker pool already sized (no random n_threads can ask for a big one)."""
     previous = os.getcwd()
     os.chdir(tmp_path_factory.mktemp("hostile"))
     for name, text in (("sample.csv", b"a,b,c\n1,2.5,x\n3,,yes\n"),
@@ -45,18 +44,16 @@ def scratch(tmp_path_factory):
 
 
 def call(data, function, names, plausible, required=0):
-    """Calls function with random arguments and returns its result or the
-    exception it raised; fails on an internal error. A random set of the
-    parameters gets values of any kind, the others values the callee could
-    use; the required ones are always passed, positionally or by keyword.
-    One call in eight has a wrong shape: one argument too many, an unknown
-    keyword or a parameter given twice. Random str paths stay in the scratch
-    directory."""
+    """Calls function with random arguments (a random set of the parameters
+    gets values of any kind, the others values it could use; the required
+    ones always, by position or keyword; one call in eight has a surplus,
+    unknown or twice-given argument) and returns its result or exception;
+    fails on an internal error."""
     wild = data.draw(st.sets(st.sampled_from(names)) if names else st.just(set()), label="wild")
 
     def value(name):
         if name in wild or not plausible.get(name):
-            drawn = data.draw(values, label=name)
+            drawn = data.draw(values, label=name)  # a str path stays in the directory
             return drawn.replace("/", "_") if name == "path" and isinstance(drawn, str) else drawn
         # A copy: hostile hooks may empty the containers of the call.
         return copy.deepcopy(data.draw(st.sampled_from(plausible[name]), label=name))
@@ -129,11 +126,10 @@ def test_functions_and_constructors(name, data):
     function, plausible, required = FUNCTIONS[name]
     Arena.reset()
     made = call(data, function, list(plausible), plausible, required)
-    # What was made is usable, or fails in its own call, never internally.
-    if isinstance(made, (PyReader, PyWriter, Writer)):
+    if isinstance(made, (PyReader, PyWriter, Writer)):  # usable, or fails in an ordinary way
         Arena.reset(made)
-        method = made.fetch_many_lists if isinstance(made, PyReader) else made.writerow
-        call(data, method, ["n"] if isinstance(made, PyReader) else ["row"], {}, 0)
+        reading = isinstance(made, PyReader)
+        call(data, made.fetch_many_lists if reading else made.writerow, ["n" if reading else "row"], {})
 
 
 # Each method with its parameters and the values it could use. Dunder entries
@@ -345,8 +341,7 @@ def test_readers_use_arguments_without_their_hooks(tmp_path):
 
 def test_index_hooks_that_misbehave_or_read_too(tmp_path):
     reader = fresh_reader()
-    for index, error in ((type("NotInt", (), {"__index__": lambda self: "1"})(), TypeError),
-                         (type("Raising", (), {"__index__": fail})(), Boom)):
+    for index, error in ((Index("1"), TypeError), (Index(0, fail), Boom)):
         with pytest.raises(error):
             reader.fetch_many_lists(index)
     assert reader.line_num == 0
