@@ -73,7 +73,9 @@ class PartitionPlan:
         return ("brelt.PartitionPlan", self._plan)
 
     def __repr__(self) -> str:
-        return f"<PartitionPlan {self.path!r}: {len(self)} partitions of {self.size} bytes>"
+        count = len(self)
+        return (f"<PartitionPlan {self.path!r}: {count} partition{'s' * (count != 1)} "
+                f"of {self.size} bytes>")
 
 
 def plan_partitions(path: str | bytes | os.PathLike, *, partition_bytes: int | None = None,

@@ -1,9 +1,10 @@
 """Threads and processes: eight threads reading and writing at once get what
 one thread gets; a process forked while other threads use the worker pool
-still reads. (read_csv, sniff_delimiter and writerows letting other threads
-run while they wait is shown in test_read_csv_parallel.py, test_sniff.py and
-test_writer.py.)"""
+still reads; calls that wait on a file let other threads run; and a daemon
+thread inside a call when the interpreter exits ends quietly. (writerows
+letting other threads run: test_writer.py.)"""
 
+import functools
 import io
 import os
 import subprocess
@@ -18,51 +19,36 @@ from brelt._core import PyReader, PyWriter, read_csv, write_csv
 ROWS = 3000  # above the 500 records from which read_csv converts on the pool
 
 
-def table(seed):
-    """A table of mixed types whose every value depends on seed."""
-    return [{"id": i * seed, "ratio": (i + seed) / 8, "flag": (i + seed) % 3 == 0,
-             "name": f"n{seed}-{i % 97}", "note": "x,y" if i % 5 == seed % 5 else ""}
-            for i in range(ROWS)]
-
-
-def as_lines(rows):
-    return [[str(value) for value in row.values()] for row in rows]
-
-
 def make_jobs(directory):
-    """Two jobs of each kind, each on its own data; each returns what it made."""
+    """Two jobs of each kind, each on its own data of mixed types; each
+    returns what it made."""
     jobs = []
     for seed in (1, 2):
+        table = [{"id": i * seed, "ratio": (i + seed) / 8, "flag": (i + seed) % 3 == 0,
+                  "name": f"n{seed}-{i % 97}", "note": "x,y" if i % 5 == seed % 5 else ""}
+                 for i in range(ROWS)]
         source = os.path.join(directory, f"in{seed}.csv")
-        write_csv(source, table(seed), safe=False)
-
-        def read_typed(source=source):
-            return read_csv(source)
-
-        text = open(source, newline="").read()
+        write_csv(source, table, safe=False)
+        with open(source, newline="") as f:
+            text = f.read()
+        lines = [[str(value) for value in row.values()] for row in table[::-1]]
 
         def stream(text=text):
             reader = PyReader(io.StringIO(text))
-            firsts = [reader.snapshot()[0] for _ in reader]
-            return firsts, reader.fetch_many_lists()
+            return [reader.snapshot()[0] for _ in reader], reader.fetch_many_lists()
 
-        lines = as_lines(table(seed + 2))
-
-        def write_rows(lines=lines):
+        def write_rows(lines=lines, quoting=seed % 3):
             f = io.StringIO()
-            PyWriter(f, quoting=seed % 3).writerows(lines)
+            PyWriter(f, quoting=quoting).writerows(lines)
             return f.getvalue()
 
-        target = os.path.join(directory, f"out{seed}-{{}}.csv")
-        records = table(seed + 4)
-
-        def write_table(target=target, records=records):
+        def write_table(target=os.path.join(directory, f"out{seed}-{{}}.csv"), records=table):
             path = target.format(threading.get_ident())
-            write_csv(path, records, delimiter=";")
+            write_csv(path, records[::2], delimiter=";")
             with open(path, newline="") as f:
                 return f.read()
 
-        jobs += [read_typed, stream, write_rows, write_table]
+        jobs += [functools.partial(read_csv, source), stream, write_rows, write_table]
     return jobs
 
 
@@ -77,17 +63,14 @@ def busy_switching():
 
 def test_eight_threads_get_what_one_thread_gets(tmp_path, busy_switching):
     jobs = make_jobs(str(tmp_path))
-    assert len(jobs) == 8
     expected = [job() for job in jobs]
-    rounds = 3
-    results = [[] for _ in jobs]
-    errors = []
+    results, errors = [[] for _ in jobs], []
     start = threading.Barrier(len(jobs))
 
     def run(index):
         try:
             start.wait()
-            for _ in range(rounds):
+            for _ in range(3):
                 results[index].append(jobs[index]())
         except BaseException as error:  # reported below, not lost in the thread
             errors.append(error)
@@ -97,10 +80,8 @@ def test_eight_threads_get_what_one_thread_gets(tmp_path, busy_switching):
         thread.start()
     for thread in threads:
         thread.join(timeout=300)
-    assert not any(thread.is_alive() for thread in threads)
-    assert errors == []
-    for index, got in enumerate(results):
-        assert got == [expected[index]] * rounds, jobs[index]
+    assert not any(thread.is_alive() for thread in threads) and errors == []
+    assert results == [[one] * 3 for one in expected]
 
 
 def test_threads_sharing_one_reader_take_each_row_once(busy_switching):
@@ -127,14 +108,29 @@ def test_threads_sharing_one_reader_take_each_row_once(busy_switching):
     assert len(taken) + sum(steps) == 20_000 == reader.line_num
 
 
+def run_python(code, *args, timeout=120):
+    """Runs code in a new interpreter, the worker pool's size left to it,
+    and returns what it printed; it must succeed."""
+    env = {k: v for k, v in os.environ.items()
+           if k not in ("RAYON_NUM_THREADS", "RAYON_RS_NUM_CPUS")}
+    result = subprocess.run([sys.executable, "-c", textwrap.dedent(code), *args], env=env,
+                            capture_output=True, text=True, timeout=timeout)
+    assert (result.returncode, result.stderr) == (0, "")
+    return result.stdout
+
+
 FORK_WHILE_BUSY = """
-    import multiprocessing, os, tempfile, threading, warnings
+    import multiprocessing, os, sys, tempfile, threading, warnings
     from brelt._core import read_csv
     warnings.simplefilter("ignore", DeprecationWarning)  # fork with threads running
     path = os.path.join(tempfile.mkdtemp(), "big.csv")
     with open(path, "w") as f:
         f.write("a,b,c\\n" + "".join(f"{i},{i/2},t{i%9}\\n" for i in range(20000)))
-    expected = read_csv(path)
+    expected = read_csv(path, n_threads=2)
+    pid = os.fork()  # a child that ends as a program does, running the exit handlers
+    if pid == 0:
+        sys.exit(0 if read_csv(path) == expected == read_csv(path, n_threads=3) else 1)
+    print(os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1]))
     stop = threading.Event()
     def busy():
         while not stop.is_set():
@@ -142,87 +138,85 @@ FORK_WHILE_BUSY = """
     workers = [threading.Thread(target=busy) for _ in range(2)]
     for w in workers:
         w.start()
-    context = multiprocessing.get_context("fork")
     results = []
-    for _ in range(4):
-        with context.Pool(2) as pool:
+    for _ in range(2):  # children forked while the pool works, ended by os._exit
+        with multiprocessing.get_context("fork").Pool(2) as pool:
             results += pool.map(read_csv, [path] * 2)
     stop.set()
     for w in workers:
         w.join()
-    print(all(r == expected for r in results), len(results))
+    print(all(r == expected for r in results), len(results), read_csv(path) == expected)
 """
 
 
-def test_fork_while_other_threads_use_the_pool():
-    env = {k: v for k, v in os.environ.items()
-           if k not in ("RAYON_NUM_THREADS", "RAYON_RS_NUM_CPUS")}
-    result = subprocess.run([sys.executable, "-c", textwrap.dedent(FORK_WHILE_BUSY)], env=env,
-                            capture_output=True, text=True, timeout=240)
-    assert result.returncode == 0, result.stderr
-    assert result.stdout.split() == ["True", "8"]
+def test_forked_children_read_while_and_after_the_parent_uses_the_pool():
+    assert run_python(FORK_WHILE_BUSY, timeout=240).split() == ["0", "True", "4", "True"]
 
 
-PIPE_READ_BY_A_THREAD = """
-    import os, tempfile, threading, time
-    from brelt._core import write_csv
-    fifo = os.path.join(tempfile.mkdtemp(), "pipe")
-    os.mkfifo(fifo)
-    records = [{"a": i, "b": "x" * 50} for i in range(20000)]  # far more than a pipe holds
-    writer = threading.Thread(target=write_csv, args=(fifo, records))
-    writer.start()  # blocks opening the pipe until the reader below opens it
-    time.sleep(0.2)
-    with open(fifo, newline="") as f:
-        text = f.read()
-    writer.join()
-    print(text == "a,b\\n" + "".join(f"{i},{'x' * 50}\\n" for i in range(20000)))
-"""
-
-
-def test_write_csv_lets_a_thread_read_the_pipe_it_writes():
-    """write_csv waits for the pipe's reader at open and for room at every
-    write; the reader here is a thread of the same process, so each wait must
-    let it run."""
-    result = subprocess.run([sys.executable, "-c", textwrap.dedent(PIPE_READ_BY_A_THREAD)],
-                            capture_output=True, text=True, timeout=60)
-    assert result.returncode == 0, result.stderr
-    assert result.stdout.split() == ["True"]
-
-
-# A daemon thread blocks in a call with the lock released, on a pipe that only
-# the interpreter's own shutdown opens, so the call asks for the lock back
-# while the interpreter is finishing.
-DAEMON_AT_EXIT = """
-    import os, tempfile, threading, time
+# A thread calls into brelt on a FIFO and blocks there with the lock
+# released. "wait": this process's main thread opens the other end, which it
+# can only do if the lock was let go (write_csv also waits for room at every
+# write). "exit": the other end is opened only by the interpreter's own
+# shutdown, so the call asks for the lock back while the interpreter finishes.
+ON_A_PIPE = """
+    import os, sys, tempfile, threading, time
+    import brelt
     from brelt._core import read_csv, sniff_delimiter, write_csv
     fifo = os.path.join(tempfile.mkdtemp(), "pipe")
     os.mkfifo(fifo)
-    threading.Thread(target={call}, args=(fifo, *{args}), daemon=True).start()
+    name, mode = sys.argv[1:]
+    writes = name == "write_csv"
+
+    class Source:
+        # A file object whose reads wait on the pipe (brelt.reader calls it).
+        def __iter__(self):
+            return self
+
+        def __next__(self):
+            return self.readline()
+
+        def readline(self):
+            return os.read(os.open(fifo, os.O_RDONLY), 100).decode()
+
+        read = readline
+
+    records = [{"a": i, "b": "x" * 50} for i in range(20000)]  # far more than a pipe holds
+    call = {"read_csv": lambda: read_csv(fifo), "sniff_delimiter": lambda: sniff_delimiter(fifo),
+            "write_csv": lambda: write_csv(fifo, records),
+            "reader": lambda: list(brelt.reader(Source()))}[name]
+    result = []
+    worker = threading.Thread(target=lambda: result.append(call()), daemon=True)
+    worker.start()
     time.sleep(0.2)
+    if mode == "wait":
+        with open(fifo, "r" if writes else "w", newline="") as f:
+            text = f.read() if writes else f.write("a;b\\n1;x\\n")
+        worker.join()
+        expected = "a,b\\n" + "".join(f"{r['a']},{r['b']}\\n" for r in records)
+        print(text == expected if writes else result[0])
+    else:
+        class LastWords:
+            def __init__(self):
+                self.os, self.time = os, time
 
-    class LastWords:
-        def __init__(self):
-            self.os, self.time = os, time
+            def __del__(self):  # runs while the interpreter shuts down
+                if writes:
+                    self.os.open(fifo, self.os.O_RDONLY | self.os.O_NONBLOCK)
+                else:
+                    fd = self.os.open(fifo, self.os.O_WRONLY)
+                    self.os.write(fd, b"a;b\\n1;2\\n")
+                    self.os.close(fd)
+                self.time.sleep(0.5)  # the call goes on and asks for the lock meanwhile
 
-        def __del__(self):  # runs while the interpreter shuts down
-            fd = self.os.open(fifo, {open_flags})
-            if {feed}:
-                self.os.write(fd, b"a;b\\n1;2\\n")
-            self.os.close(fd) if {feed} else None
-            self.time.sleep(0.5)  # the call goes on and asks for the lock meanwhile
-
-    last_words = LastWords()
-    print("done", flush=True)
+        last_words = LastWords()
+        print("done", flush=True)
 """
 
 
-@pytest.mark.parametrize("call, args, open_flags, feed", [
-    ("read_csv", (), "os.O_WRONLY", True),
-    ("sniff_delimiter", (), "os.O_WRONLY", True),
-    ("write_csv", ([{"a": 1}],), "os.O_RDONLY | os.O_NONBLOCK", False),
-])
-def test_a_daemon_thread_inside_a_call_at_exit(call, args, open_flags, feed):
-    code = DAEMON_AT_EXIT.format(call=call, args=args, open_flags=open_flags, feed=feed)
-    result = subprocess.run([sys.executable, "-c", textwrap.dedent(code)], capture_output=True,
-                            text=True, timeout=60)
-    assert (result.returncode, result.stdout, result.stderr) == (0, "done\n", "")
+@pytest.mark.parametrize("call, mode, printed", [
+    ("read_csv", "wait", "[{'a': 1, 'b': 'x'}]"), ("sniff_delimiter", "wait", ";"),
+    ("write_csv", "wait", "True"),
+    *[(call, "exit", "done") for call in ("read_csv", "sniff_delimiter", "write_csv", "reader")]])
+def test_a_call_waiting_on_a_pipe_lets_others_run_and_a_daemon_one_ends_at_exit(
+        call, mode, printed):
+    assert run_python(ON_A_PIPE, call, mode, timeout=60) == printed + "\n"
