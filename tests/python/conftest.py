@@ -1,10 +1,7 @@
-"""Shared fixtures, and how many examples the property tests try.
-
-The profile named by BRELT_HYPOTHESIS (default "quick", what `make test`
-runs) caps every property test's examples, its own @settings included, so
-the suite's length is set here; "thorough" runs each test with the examples
-its own settings ask for.
-"""
+"""Shared fixtures, and how many examples the property tests try: the profile
+named by BRELT_HYPOTHESIS (default "quick", what `make test` runs) caps every
+property test's examples, its own @settings included; "thorough" runs each
+with the examples its own settings ask for."""
 
 import os
 

@@ -1,8 +1,7 @@
 """Hostile values for the tests: objects whose hooks raise, call back into the
-object under test, or mutate the containers they were passed in; a
-hypothesis strategy that mixes them with values of every plain type; and a
-few single-purpose ones (Index, Calls, Unprintable, Recording) for the
-targeted tests."""
+object under test, or empty the containers they were passed in; a hypothesis
+strategy that mixes them with values of every plain type; and a few
+single-purpose ones (Index, Calls, Unprintable, Recording)."""
 
 import io
 
@@ -14,18 +13,15 @@ class Boom(Exception):
 
 
 class Arena:
-    """What the current example's hostile hooks reach: the object under test
-    and every container its arguments were built from."""
+    """What the current example's hostile hooks reach: the object under test,
+    every container its arguments were built from, and the SystemErrors met
+    inside a callback."""
 
-    target = None
-    containers = []
-    internal_errors = []  # SystemErrors met inside a callback
+    def reset(target=None):
+        Arena.target, Arena.containers, Arena.internal_errors = target, [], []
 
-    @classmethod
-    def reset(cls, target=None):
-        cls.target = target
-        cls.containers = []
-        cls.internal_errors = []
+
+Arena.reset()
 
 
 def collect_containers(value, seen=None):
@@ -37,47 +33,31 @@ def collect_containers(value, seen=None):
         seen.add(id(value))
         Arena.containers.append(value)
         # The base class's own iteration: a subclass's hooks are not for us.
-        items = list(dict.items(value)) if isinstance(value, dict) else list(list.__iter__(value))
-        for item in items:
-            collect_containers(item, seen)
-    elif isinstance(value, tuple):
-        for item in value:
-            collect_containers(item, seen)
-
-
-def _swallow(operation):
-    try:
-        operation()
-    except SystemError as error:
-        Arena.internal_errors.append(error)
-    except Exception:
-        pass
+        value = list(dict.values(value)) if isinstance(value, dict) else list(list.__iter__(value))
+    elif not isinstance(value, tuple):
+        return
+    for item in value:
+        collect_containers(item, seen)
 
 
 # What a callback tries on the object under test; most of them are refused
 # while a call on it runs, and the refusal must be an ordinary exception.
 _POKES = [
-    lambda t: next(t),
-    lambda t: t.fetch_many_lists(1),
-    lambda t: t.set_field_names(["p", "q"]),
-    lambda t: t[0],
-    lambda t: t.snapshot(),
-    lambda t: t.keys(),
-    lambda t: t == ["x"],
-    lambda t: t.writerow(["poke", 1]),
-    lambda t: t.writerows([["poke"]]),
-    lambda t: t.__del__(),
-    lambda t: len(t),
-    lambda t: list(t) if not hasattr(t, "fetch_many_lists") else None,
+    lambda t: next(t), lambda t: t.fetch_many_lists(1), lambda t: t.set_field_names(["p", "q"]),
+    lambda t: t[0], lambda t: t.snapshot(), lambda t: t.keys(), lambda t: t == ["x"],
+    lambda t: t.writerow(["poke", 1]), lambda t: t.writerows([["poke"]]), lambda t: t.__del__(),
+    lambda t: len(t), lambda t: list(t) if not hasattr(t, "fetch_many_lists") else None,
 ]
 
 
 def poke():
-    target = Arena.target
-    if target is None:
-        return
-    for operation in _POKES:
-        _swallow(lambda: operation(target))
+    for operation in _POKES if Arena.target is not None else ():
+        try:
+            operation(Arena.target)
+        except SystemError as error:
+            Arena.internal_errors.append(error)
+        except Exception:
+            pass
 
 
 def shrink_containers():
@@ -85,15 +65,81 @@ def shrink_containers():
         container.clear()
 
 
+class Quiet:
+    """Shown by name in hypothesis's reports, which never run the hooks."""
+
+    def __repr__(self):
+        return type(self).__name__ + "()"
+
+    def _repr_pretty_(self, printer, cycle):
+        printer.text(repr(self))
+
+
+def _first_only(answer):
+    def item(index):
+        if index != 0:
+            raise IndexError(index)
+        return answer
+    return item
+
+
+def _hooked(name, before, answers, **extra):
+    """A class whose hooks run `before`, then give the answer (called with
+    the hook's arguments when callable)."""
+    def hook(answer):
+        def method(self, *args):
+            before()
+            return answer(*args) if callable(answer) else answer
+        return method
+    return type(name, (Quiet,), {**{key: hook(v) for key, v in answers.items()}, **extra})
+
+
+def _boom(*_):
+    raise Boom("hostile hook")
+
+
+def _nameless(self, name):
+    if name == "__name__":  # what a schema asks of its values
+        raise Boom(name)
+    raise AttributeError(name)
+
+
+# Every hook calls back into the object under test, then answers sanely.
+Poker = _hooked("Poker", poke, {
+    "__index__": 1, "__str__": "poked", "__len__": 1, "__getitem__": _first_only("item"),
+    "__eq__": False, "read": "a,b\n1,2\n", "write": len}, __hash__=lambda self: 7)
+# Every hook empties the containers of the current call first.
+Shrinker = _hooked("Shrinker", shrink_containers, {
+    "__index__": 0, "__str__": "shrunk", "__len__": 2, "__getitem__": _first_only("s"),
+    "__eq__": True, "read": "a\n1\n", "write": None},
+    __hash__=lambda self: hash("a"))  # collides with a likely column name
+# Every hook raises Boom; unhashable, so hashing is a TypeError.
+Raiser = _hooked("Raiser", _boom, dict.fromkeys([
+    "__index__", "__str__", "__len__", "__getitem__", "__iter__", "__eq__", "__bool__",
+    "__float__", "__int__", "read", "write"]), __hash__=None, __getattr__=_nameless)
+
+
+def _raising(base, *hooks):
+    """A subclass of base whose Python-level hooks raise; the library reads
+    the base's own data."""
+    return type("Hostile" + base.__name__.capitalize(), (Quiet, base),
+                {**dict.fromkeys(hooks, _boom), "__hash__": base.__hash__})
+
+
+HostileStr = _raising(str, "__str__", "__eq__", "__len__", "__iter__")
+HostileInt = _raising(int, "__index__", "__str__")
+HostileDict = _raising(dict, "__getitem__", "keys", "__iter__", "__len__")
+HostileList = _raising(list, "__len__", "__getitem__", "__iter__")
+
+
 class Index:
     """An index-like value: its __index__ runs `hook` (if any), then gives `value`."""
 
-    def __init__(self, value, hook=None):
+    def __init__(self, value, hook=lambda: None):
         self.value, self.hook = value, hook
 
     def __index__(self):
-        if self.hook is not None:
-            self.hook()
+        self.hook()
         return self.value
 
 
@@ -116,182 +162,29 @@ class Unprintable:
 
 
 class Recording:
-    """A file object that keeps what each write() was given."""
+    """A file object that keeps what each write() was given, or raises `fails`."""
 
-    def __init__(self):
-        self.calls = []
+    def __init__(self, fails=None):
+        self.calls, self.fails = [], fails
 
     def write(self, text):
+        if self.fails is not None:
+            raise self.fails
         self.calls.append(text)
-
-
-class Quiet:
-    """Shown by name in hypothesis's reports, which never run the hooks."""
-
-    def __repr__(self):
-        return type(self).__name__ + "()"
-
-    def _repr_pretty_(self, printer, cycle):
-        printer.text(repr(self))
-
-
-class Poker(Quiet):
-    """Every hook calls back into the object under test, then answers sanely."""
-
-    def __index__(self):
-        poke()
-        return 1
-
-    def __str__(self):
-        poke()
-        return "poked"
-
-    def __len__(self):
-        poke()
-        return 1
-
-    def __getitem__(self, index):
-        poke()
-        if index != 0:
-            raise IndexError(index)
-        return "item"
-
-    def __eq__(self, other):
-        poke()
-        return False
-
-    def __hash__(self):
-        return 7
-
-    def read(self):
-        poke()
-        return "a,b\n1,2\n"
-
-    def write(self, text):
-        poke()
         return len(text)
 
 
-class Raiser(Quiet):
-    """Every hook raises Boom."""
-
-    def _boom(self, *args):
-        raise Boom("hostile hook")
-
-    __index__ = __str__ = __len__ = __getitem__ = __iter__ = _boom
-    __eq__ = __bool__ = __float__ = __int__ = read = write = _boom
-    __hash__ = None  # unhashable: a TypeError wherever hashing is tried
-
-    def __getattr__(self, name):
-        if name == "__name__":  # what a schema asks of its values
-            raise Boom(name)
-        raise AttributeError(name)
-
-
-class Shrinker(Quiet):
-    """Every hook empties the containers of the current call first."""
-
-    def __index__(self):
-        shrink_containers()
-        return 0
-
-    def __str__(self):
-        shrink_containers()
-        return "shrunk"
-
-    def __len__(self):
-        shrink_containers()
-        return 2
-
-    def __getitem__(self, index):
-        shrink_containers()
-        if index > 1:
-            raise IndexError(index)
-        return "s"
-
-    def __eq__(self, other):
-        shrink_containers()
-        return True
-
-    def __hash__(self):
-        return hash("a")  # collides with a likely column name
-
-    def read(self):
-        shrink_containers()
-        return "a\n1\n"
-
-    def write(self, text):
-        shrink_containers()
-
-
-class HostileStr(Quiet, str):
-    """A str whose Python-level hooks raise; the library reads its characters."""
-
-    def __str__(self):
-        raise Boom("str")
-
-    def __eq__(self, other):
-        raise Boom("eq")
-
-    __hash__ = str.__hash__
-
-    def __len__(self):
-        raise Boom("len")
-
-    def __iter__(self):
-        raise Boom("iter")
-
-
-class HostileInt(Quiet, int):
-    def __index__(self):
-        raise Boom("index")
-
-    def __str__(self):
-        raise Boom("str")
-
-
-class HostileDict(Quiet, dict):
-    def __getitem__(self, key):
-        raise Boom("getitem")
-
-    def keys(self):
-        raise Boom("keys")
-
-    def __iter__(self):
-        raise Boom("iter")
-
-    def __len__(self):
-        raise Boom("len")
-
-
-class HostileList(Quiet, list):
-    def __len__(self):
-        raise Boom("len")
-
-    def __getitem__(self, index):
-        raise Boom("getitem")
-
-    def __iter__(self):
-        raise Boom("iter")
-
-
-def _hostile_instances():
-    return st.sampled_from([
-        Poker, Raiser, Shrinker, lambda: HostileStr("a"), lambda: HostileStr("é,\n"),
-        lambda: HostileInt(1), lambda: HostileDict(a=1), lambda: HostileList(["a", 1]),
-        lambda: io.StringIO("a,b\n1,2\n"), lambda: io.BytesIO(b"a\n"), object,
-    ]).map(lambda make: make())
-
+_hostile = st.sampled_from([
+    Poker, Raiser, Shrinker, lambda: HostileStr("a"), lambda: HostileStr("é,\n"),
+    lambda: HostileInt(1), lambda: HostileDict(a=1), lambda: HostileList(["a", 1]),
+    lambda: io.StringIO("a,b\n1,2\n"), lambda: io.BytesIO(b"a\n"), object,
+]).map(lambda make: make())
 
 _plain = st.one_of(
-    st.none(),
-    st.booleans(),
-    st.integers(min_value=-2**70, max_value=2**70),
+    st.none(), st.booleans(), st.integers(min_value=-2**70, max_value=2**70),
     st.sampled_from([0, 1, -1, 2**31, 2**32, 2**63 - 1, 2**63, 2**64 - 1, 2**64]),
-    st.floats(),
-    st.text(max_size=6),
+    st.floats(), st.text(max_size=6), st.binary(max_size=6),
     st.sampled_from(["", ",", "\0", "\ud800", "é", "\n", '"', "utf-8", "latin1", "int", "str"]),
-    st.binary(max_size=6),
     st.sampled_from([int, str, float, bool, list, dict, object, type, Boom]),
 )
 
@@ -311,15 +204,11 @@ def _build_dict(pairs):
             pass
     return built
 
-leaves = st.one_of(_plain, _hostile_instances())
 
 values = st.recursive(
-    leaves,
+    st.one_of(_plain, _hostile),
     lambda children: st.one_of(
-        st.lists(children, max_size=4),
-        st.tuples(children, children),
-        st.lists(st.tuples(_keys, children), max_size=3).map(_build_dict),
-    ),
+        st.lists(children, max_size=4), st.tuples(children, children),
+        st.lists(st.tuples(_keys, children), max_size=3).map(_build_dict)),
     max_leaves=8,
 )
-

@@ -1,156 +1,101 @@
-"""Argument binding and conversion rules, and the error table, through the
-test-only module that exposes the binding layer."""
+"""The binding layer's argument rules, seen through a function (read_csv, the
+fastcall convention) and a constructor (PyWriter, the tuple convention); and,
+through the test-only module _brelt_testing, its one error table and the
+guard that keeps C++ exceptions out of the interpreter."""
 
 import pytest
 
 import brelt
 
+try:
+    import numpy
+except ImportError:  # not on every interpreter here
+    numpy = None
+from brelt import PyWriter, read_csv
+from hostile_values import Index
+
 bt = pytest.importorskip("_brelt_testing")
 
 
-class Index:
-    def __init__(self, value):
-        self.value = value
-
-    def __index__(self):
-        return self.value
-
-
-class RaisingIndex:
-    def __index__(self):
-        raise ZeroDivisionError("from __index__")
-
-
-class StrSubclass(str):
+class Str(str):
     pass
 
 
-class DictSubclass(dict):
-    pass
+def raising():
+    raise ZeroDivisionError("from __index__")
 
 
-@pytest.mark.parametrize("bind", [bt.bind, bt.bind_tuple], ids=["fastcall", "tuple"])
-class TestBinding:
-    def test_positional_and_keyword(self, bind):
-        assert bind(1) == (1, None, None)
-        assert bind(1, 2, 3) == (1, 2, 3)
-        assert bind(1, c=3) == (1, None, 3)
-        assert bind(c=3, a=1) == (1, None, 3)
-
-    def test_missing_required_argument_is_named(self, bind):
-        with pytest.raises(TypeError, match=r"bind(_tuple)?\(\) missing required argument 'a'"):
-            bind()
-        with pytest.raises(TypeError, match="'a'"):
-            bind(b=2)
-
-    def test_surplus_unknown_and_duplicate_arguments(self, bind):
-        with pytest.raises(TypeError, match=r"takes at most 3 arguments \(4 given\)"):
-            bind(1, 2, 3, 4)
-        with pytest.raises(TypeError, match="unexpected keyword argument 'd'"):
-            bind(1, d=4)
-        with pytest.raises(TypeError, match="multiple values for argument 'a'"):
-            bind(1, a=1)
+@pytest.fixture
+def path(tmp_path):
+    (tmp_path / "in.csv").write_text("a,b\n1,2\n")
+    return str(tmp_path / "in.csv")
 
 
-class TestStrings:
-    def test_str_and_subclasses(self):
-        assert bt.convert_str("héllo") == "héllo"
-        assert bt.convert_str(StrSubclass("x")) == "x"
-        assert bt.convert_optional_str(None) is None
-        assert bt.convert_optional_str("a") == "a"
-
-    @pytest.mark.parametrize("value", [b"x", 1, None, ["a"]])
-    def test_other_types_are_refused_naming_the_argument(self, value):
-        with pytest.raises(TypeError, match="argument 'value' must be str"):
-            bt.convert_str(value)
-
-    def test_lone_surrogate_raises_the_interpreters_error(self):
-        with pytest.raises(UnicodeEncodeError):
-            bt.convert_str("a\ud800")
-
-
-class TestBool:
-    def test_only_true_and_false(self):
-        assert bt.convert_bool(True) is True
-        assert bt.convert_bool(False) is False
-
-    @pytest.mark.parametrize("value", [0, 1, None, "True", 1.0, []])
-    def test_truthy_lookalikes_are_refused(self, value):
-        with pytest.raises(TypeError, match="argument 'value' must be bool"):
-            bt.convert_bool(value)
-
-    def test_numpy_bool(self):
-        numpy = pytest.importorskip("numpy")
-        assert bt.convert_bool(numpy.bool_(True)) is True
-        assert bt.convert_bool(numpy.bool_(False)) is False
-
-
-class TestUnsigned:
-    def test_range(self):
-        assert bt.convert_u64(0) == 0
-        assert bt.convert_u64(2**64 - 1) == 2**64 - 1
-        assert bt.convert_u64(Index(7)) == 7
-
-    @pytest.mark.parametrize("value", [-1, -(2**70), 2**64, Index(-3)])
-    def test_negative_or_too_large_is_overflow(self, value):
-        with pytest.raises(OverflowError):
-            bt.convert_u64(value)
-
-    @pytest.mark.parametrize("value", [1.0, "3", None, b"1"])
-    def test_non_integers_are_type_errors_naming_the_argument(self, value):
-        with pytest.raises(TypeError, match="argument 'value'"):
-            bt.convert_u64(value)
-
-    def test_index_failure_propagates(self):
-        with pytest.raises(ZeroDivisionError, match="from __index__"):
-            bt.convert_u64(RaisingIndex())
-
-
-class TestStringList:
-    def test_sequences_of_str(self):
-        assert bt.convert_str_list(["a", "b"]) == ["a", "b"]
-        assert bt.convert_str_list(("a", StrSubclass("b"))) == ["a", "b"]
-        assert bt.convert_str_list([]) == []
-
-    def test_a_str_is_not_a_list_of_str(self):
-        with pytest.raises(TypeError, match="Can't extract `str` to `Vec`"):
-            bt.convert_str_list("ab")
-
-    @pytest.mark.parametrize("value", [["a", 1], 5, {"a": 1}, {"a"}, None])
-    def test_other_values_are_refused(self, value):
-        with pytest.raises(TypeError, match="argument 'value'"):
-            bt.convert_str_list(value)
-
-
-class TestDict:
-    def test_dicts_and_subclasses(self):
-        value = DictSubclass(a=1)
-        assert bt.convert_dict(value) is value
-
-    @pytest.mark.parametrize("value", [[], None, "a", [("a", 1)]])
-    def test_other_values_are_refused(self, value):
-        with pytest.raises(TypeError, match="argument 'value' must be dict"):
-            bt.convert_dict(value)
-
-
-ERROR_TABLE = [
-    ValueError, TypeError, OSError, KeyError, IndexError, AttributeError,
-    MemoryError, RuntimeError, OverflowError, ImportError, brelt.Error, SystemError,
+ACCEPTED = [  # read_csv's keyword arguments, and the rows they give
+    ({"has_header": False, "max_rows": Index(1)}, [{"column_1": "a", "column_2": "b"}]),
+    ({"skip_rows": Index(0), "max_rows": 2**64 - 1, "columns": ("a", Str("b"))},
+     [{"a": 1, "b": 2}]),
+    ({"columns": [], "encoding": None, "delimiter": Str(",")}, [{}]),
+    ({"schema": type("Schema", (dict,), {})(a=str), "encoding": Str("utf-8")},
+     [{"a": "1", "b": "2"}]),  # unnamed columns stay text
+]
+REFUSED = [  # a read_csv argument, values it refuses, the exception, its message's start
+    ("has_header", (0, 1, None, "True", 1.0), TypeError,
+     "read_csv() argument 'has_header' must be bool"),
+    ("skip_rows", (-1, -2**70, 2**64, Index(-3)), OverflowError, ""),
+    ("skip_rows", (1.0, "3", None, b"1"), TypeError, "read_csv() argument 'skip_rows'"),
+    ("skip_rows", (Index(0, raising),), ZeroDivisionError, "from __index__"),
+    ("encoding", (b"x", 1, ["a"]), TypeError, "read_csv() argument 'encoding' must be str"),
+    ("encoding", ("a\ud800",), UnicodeEncodeError, ""),
+    ("columns", ("ab", ["a", 1], 5, {"a": 1}, {"a"}), TypeError, "read_csv() argument 'columns'"),
+    ("schema", ([], "a", [("a", 1)]), TypeError, "read_csv() argument 'schema' must be dict"),
+    ("bogus", (1,), TypeError, "read_csv() got an unexpected keyword argument 'bogus'"),
+    ("path", ("p",), TypeError, "read_csv() got multiple values for argument 'path'"),
 ]
 
 
-@pytest.mark.parametrize("kind, exception", list(enumerate(ERROR_TABLE)))
-def test_error_table_maps_every_kind_with_its_message(kind, exception):
-    with pytest.raises(exception) as raised:
-        bt.raise_error(kind, "the message")
-    assert type(raised.value) is exception
-    assert raised.value.args == ("the message",)
+@pytest.mark.parametrize("arguments, rows", ACCEPTED)
+def test_accepted_arguments(path, arguments, rows):
+    assert read_csv(path, **arguments) == rows
+
+
+@pytest.mark.parametrize("name, value, error, message", [
+    (name, value, error, message) for name, values, error, message in REFUSED for value in values])
+def test_refused_arguments(path, name, value, error, message):
+    with pytest.raises(error) as raised:
+        read_csv(path, **{name: value})
+    assert type(raised.value) is error and str(raised.value).startswith(message)
+
+
+def test_binding_under_both_conventions(path):
+    if numpy is not None:
+        assert read_csv(path, has_header=numpy.bool_(False)) == read_csv(path, has_header=False)
+    for call, message in (
+            (lambda: read_csv(), r"^read_csv\(\) missing required argument 'path' \(pos 1\)$"),
+            (lambda: read_csv(*[path] * 12), r"^read_csv\(\) takes at most 11 arguments \(12 given\)$"),
+            (lambda: PyWriter(), r"^PyWriter\(\) missing required argument 'file_obj' \(pos 1\)$"),
+            (lambda: PyWriter(1, 2, 3, 4, 5, 6, 7), r"^PyWriter\(\) takes at most 6 arguments"),
+            (lambda: PyWriter(1, file_obj=1), "multiple values for argument 'file_obj'"),
+            (lambda: PyWriter(1, bogus=1), "unexpected keyword argument 'bogus'")):
+        with pytest.raises(TypeError, match=message):
+            call()
+    assert PyWriter(file_obj=1, safe=True, quoting=Index(1)) is not None
+
+
+ERROR_TABLE = [ValueError, TypeError, OSError, KeyError, IndexError, AttributeError,
+               MemoryError, RuntimeError, OverflowError, ImportError, brelt.Error, SystemError]
+
+
+def test_error_table_maps_every_kind_with_its_message():
+    for kind, exception in enumerate(ERROR_TABLE):
+        with pytest.raises(exception) as raised:
+            bt.raise_error(kind, "the message")
+        assert type(raised.value) is exception and raised.value.args == ("the message",)
 
 
 def test_cpp_exceptions_never_cross_into_the_interpreter():
-    with pytest.raises(SystemError, match="internal error: broken invariant"):
-        bt.throw_cpp("broken invariant")
-    with pytest.raises(MemoryError):
-        bt.throw_cpp("bad_alloc")
-    with pytest.raises(SystemError, match="unknown C\\+\\+ exception"):
-        bt.throw_cpp("int")
+    for what, error, message in (("broken invariant", SystemError, "internal error: broken"),
+                                 ("bad_alloc", MemoryError, ""),
+                                 ("int", SystemError, r"unknown C\+\+ exception")):
+        with pytest.raises(error, match=message):
+            bt.throw_cpp(what)
