@@ -219,9 +219,11 @@ PyObject* writerows(PyObject* self, PyObject* const* args, Py_ssize_t nargs, PyO
             OwnedRef row = OwnedRef::borrow(PyList_GET_ITEM(rows, index));
             if (!gather_row(batch, row.get())) return nullptr;
         }
-        if (batch.texts.empty()) Py_RETURN_NONE;
-
+        // A row of no fields is still a line; only no rows at all (or an
+        // empty line terminator) leave nothing to write.
+        if (batch.row_sizes.empty()) Py_RETURN_NONE;
         const std::string out = without_gil([&] { return serialize_batch(batch, state.encoder); });
+        if (out.empty()) Py_RETURN_NONE;
         if (!hand_over(state.file_obj.get(), out)) return nullptr;
         Py_RETURN_NONE;
     });

@@ -13,6 +13,7 @@
 
 #include "input/decode.hpp"
 #include "input/encoding/encoding.hpp"
+#include "input/encoding/generated/label_table.hpp"
 #include "input/text_reader.hpp"
 #include "utf8_reference.hpp"
 
