@@ -9,6 +9,7 @@ import pytest
 from hypothesis import settings
 
 settings.register_profile("quick", max_examples=60, deadline=None)
+settings.register_profile("smoke", max_examples=15, deadline=None)  # the sanitized run
 settings.register_profile("thorough", deadline=None)
 PROFILE = os.environ.get("BRELT_HYPOTHESIS", "quick")
 settings.load_profile(PROFILE)

@@ -326,52 +326,6 @@ def test_a_row_iterates_over_every_field_not_only_the_named():
     assert list(iter(snapshot_of("x,y"))) == ["x", "y"]  # the iterator keeps its row
 
 
-# ---- calls that overlap ----
-
-def recording(callbacks):
-    outcomes = []
-
-    def hook():
-        for callback in callbacks:
-            try:
-                callback()
-                outcomes.append("ran")
-            except RuntimeError as error:
-                outcomes.append(str(error))
-    return hook, outcomes
-
-
-def test_row_operations_share_and_steps_batches_and_names_exclude():
-    """Exclusive use is taken before an argument can run code."""
-    reader = reader_of("a,b\nc,d")
-    hook, outcomes = recording([lambda: next(reader), lambda: reader.fetch_many_lists(1),
-                                lambda: reader.set_field_names(["x"]), lambda: reader[0],
-                                reader.snapshot])
-    assert reader[Index(1, hook)] == "b" and reader.line_num == 0
-    assert outcomes == ["Already borrowed"] * 3 + ["ran"] * 2
-
-    hook, outcomes = recording([lambda: reader[0], lambda: reader.total_rows, reader.snapshot,
-                                lambda: next(reader)])
-    assert reader.fetch_many_lists(Index(1, hook)) == [["a", "b"]]
-    assert outcomes == ["Already mutably borrowed"] * 3 + ["Already borrowed"]
-
-    hook, outcomes = recording([reader.keys, lambda: reader.set_field_names([])])
-
-    class Names:
-        def __len__(self):
-            return 1
-
-        def __getitem__(self, index):
-            if index > 0:
-                raise IndexError
-            hook()
-            return "n"
-
-    reader.set_field_names(Names())
-    assert outcomes == ["Already mutably borrowed", "Already borrowed"]
-    assert reader.keys() == ["n"]
-
-
 # ---- the pool of Row snapshots ----
 
 def test_released_rows_come_back_and_leave_no_trace():
