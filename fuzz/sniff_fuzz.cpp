@@ -1,8 +1,7 @@
 // Decoding without a label and sniffing, as sniff_delimiter does: never
-// crashes, the decoded text is valid UTF-8 whenever decoding succeeds, the
-// guess is a candidate, and the sample lines are pieces of the text within
-// the line limit. (The guess against the rule written out plainly:
-// tests/python/test_sniff_reference.py.)
+// crashes, decoded text is valid UTF-8, the guess is a candidate, and the
+// sample lines are lines of the text within the limit. (The guess against the
+// rule written out plainly: tests/python/test_sniff_reference.py.)
 #include <cstdint>
 #include <cstdlib>
 #include <span>
@@ -25,11 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto lines = brelt::delimiter_sample_lines(decoded);
     if (lines.size() > brelt::kSniffLineLimit) std::abort();
     for (const std::string_view line : lines) {
-        if (line.find('\n') != std::string_view::npos) std::abort();
-        if (!line.empty() && (line.data() < decoded.data() ||
-                              line.data() + line.size() > decoded.data() + decoded.size())) {
+        if (line.find('\n') != std::string_view::npos || decoded.find(line) == std::string::npos)
             std::abort();
-        }
     }
     return 0;
 }

@@ -1,9 +1,8 @@
 // parse_table on every path (instruction set, batch, simple and general
 // record paths, window sizes, table stream pieces, text runs) against the
 // scalar record-at-a-time path and the reference reader (table_paths.hpp):
-// the record dialect's subtle cases (pinning the reference too), random
-// tables under random options and limits, and each awkward piece at every
-// offset from a 64-byte block edge.
+// random tables under random options and limits, and each awkward piece at
+// every offset from a 64-byte block edge.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -16,53 +15,6 @@ namespace brelt {
 namespace {
 
 using testing::table_paths_disagree;
-
-TEST(ParseTableDifferential, DialectCases) {
-    const struct {
-        std::string input;
-        testing::TableRows records;
-        char delimiter = ',';
-        std::string error = {};  // strict when set
-    } cases[] = {
-        // LF and CR LF end records; a lone CR is field text; a CR before the
-        // end of input goes, but the CR of a quoted field before an empty
-        // last field stays its own. Lines of only CR and LF hold no record.
-        {"a,b\r\nc,d\n", {{"a", "b"}, {"c", "d"}}},
-        {"a,b\rc,d\n\"a\"\rb\n", {{"a", "b\rc", "d"}, {"a\rb"}}},
-        {"x,\"a\r", {{"x", "a"}}},
-        {"\"a\r\",\n\"a\r\",", {{"a\r", ""}, {"a\r", ""}}},
-        {"\n\r\n\ra\n\n\r\nb\r\n\r\n\n  \n", {{"a"}, {"b"}, {"  "}}},
-        // Doubled quotes; text after a closing quote joins the field; a quote
-        // inside an unquoted field opens a quoted stretch.
-        {"\"\"\"\"\n\"ab\"cd,e\n", {{"\""}, {"abcd", "e"}}},
-        {"ab\"c,d\"e,f\na\"\"b\n", {{"abc,de", "f"}, {"ab"}}},
-        // A delimiter that is the quote byte only delimits.
-        {"a\"b\n\"c\"\n", {{"a", "b"}, {"", "c", ""}}, '"'},
-        // The byte-order mark is skipped at the start only.
-        {"\xEF\xBB\xBF"
-         "a\n\xEF\xBB\xBF\n\xEF\xBB",
-         {{"a"}, {"\xEF\xBB\xBF"}, {"\xEF\xBB"}}},
-        // Strict records report the record and the byte where it began.
-        {"\xEF\xBB\xBF"
-         "a,b,c\n1,2,3\n\n4,5\n",
-         {{"a", "b", "c"}, {"1", "2", "3"}},
-         ',',
-         "CSV error: record 3 (byte: 15): found record with 2 fields, but the previous record "
-         "has 3 fields"},
-    };
-    for (const auto& c : cases) {
-        const bool strict = !c.error.empty();
-        const auto reference = testing::reference_parse(c.input, c.delimiter, strict, false);
-        EXPECT_EQ(reference.records, c.records) << c.input;
-        EXPECT_EQ(reference.error.value_or(""), c.error) << c.input;
-        TableOptions options;
-        options.delimiter = static_cast<std::uint8_t>(c.delimiter);
-        options.has_header = false;
-        options.strict = strict;
-        for (const std::size_t chunk_size : {1, 3, 8192})
-            EXPECT_EQ(table_paths_disagree(c.input, options, {}, chunk_size, 2), "") << c.input;
-    }
-}
 
 // Mostly well-formed fields, so that long runs go through the batch path,
 // with a sprinkling of everything that must leave it.

@@ -15,8 +15,6 @@
 namespace brelt {
 namespace {
 
-using Names = std::vector<std::string>;
-
 Result<PreparedRead> prepare(std::string_view contents, ReadRequest request = {}) {
     testing::TempFile file(contents);
     request.path = file.path();
@@ -33,16 +31,12 @@ TEST(DelimiterSample, CutsBackToACharacterBoundary) {
     EXPECT_EQ(delimiter_sample(std::string(4094, 'a') + "\xC3\xA9tail").size(), 4096u);
 }
 
-TEST(PrepareRead, TheDelimiterIsGuessedOnlyWhenNotGiven) {
-    EXPECT_EQ(prepare("a;b\n1;2\n")->plan.delimiter, ';');
-    ReadRequest request;
-    request.delimiter = ',';
-    EXPECT_EQ(prepare("a;b\n1;2\n", request)->plan.keys, Names{"a;b"});
-    // Decoded text is guessed from as a whole: here the delimiter only shows
-    // after the first 4,096 bytes of a long header.
+// Decoded text is guessed from as a whole: here the delimiter only shows
+// after the first 4,096 bytes of a long header.
+TEST(PrepareRead, ADecodedTextIsGuessedFromAsAWhole) {
     const std::string text = std::string(5000, 'h') + ";x\n1;2\n3;4\n";
     EXPECT_EQ(prepare(text)->plan.keys.size(), 1u);
-    request = {};
+    ReadRequest request;
     request.encoding = "utf-8";
     auto decoded = prepare(text, request);
     EXPECT_EQ(decoded->plan.delimiter, ';');

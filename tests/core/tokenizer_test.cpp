@@ -1,7 +1,6 @@
-// What the tokenizer promises beyond the records it reads (those are checked
-// on every path in parse_table_differential_test.cpp): steady reading
-// allocates nothing, as the record's storage and spans are reused, and a
-// line of plain and simply quoted fields is lent from the input.
+// The tokenizer beyond the records it reads (parse_table_differential_test.cpp):
+// steady reading allocates nothing, reusing the record's storage and spans,
+// and a line of plain and simply quoted fields is lent from the input.
 #include <gtest/gtest.h>
 
 #include <string>

@@ -1,7 +1,6 @@
-// A deliberately plain CSV reader, one byte at a time over the whole input,
-// that the vector tokenizer is checked against (tests/python ports it as
-// well). It states the dialect as directly as possible and is used only by
-// tests and fuzz targets.
+// A deliberately plain CSV reader, one byte at a time, stating the dialect as
+// directly as possible: what the tokenizer is checked against in tests and
+// fuzz targets (tests/python/test_reader_properties.py ports it).
 #pragma once
 
 #include <cstddef>

@@ -1,9 +1,7 @@
 // The dialect engine (the csv module's reader) on every path against its
-// scalar kernels: the text parsed whole, fed in pieces as a reader feeds it,
-// and given as explicit lines must read the same on every instruction set.
-// What the scalar path reads is checked against the csv module itself by the
-// Python suite (tests/python/test_csv_reader.py); here every other path must
-// agree with it, at every block edge the pieces make.
+// scalar kernels, at every block edge the pieces make: the text whole, fed in
+// pieces and given as explicit lines. The Python suite checks the scalar path
+// against the csv module itself (tests/python/test_csv_reader.py).
 #pragma once
 
 #include <cstdint>

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -47,24 +48,30 @@ inline std::span<const std::uint8_t> input_bytes(std::string_view input) {
     return {reinterpret_cast<const std::uint8_t*>(input.data()), input.size()};
 }
 
-inline TableSnapshot table_snapshot(std::string_view input, const TableOptions& options,
-                                    const TableLimits& limits) {
-    TableSnapshot out;
-    Result<ParseResult> result = parse_table(input_bytes(input), options, limits);
-    if (!result) return {result.error().message, {}, {}};
-    out.rows = table_rows(*result->table);
-    out.names = result->table->column_names();
-    // The text holds the stored fields back to back, nothing else.
+// Appends a parse's rows to `out`, with its names; the table must hold
+// `result.rows` rows, at most `most`, and its text the fields back to back.
+inline void add_table(TableSnapshot& out, const ParseResult& result, std::uint64_t most) {
+    const TableRows rows = table_rows(*result.table);
     std::size_t text = 0, fields = 0;
-    for (const auto& row : out.rows) {
+    for (const auto& row : rows) {
         for (const auto& field : row)
             text += field.size();
         fields += row.size();
     }
-    if (result->rows != out.rows.size() || result->table->text_size() != text ||
-        result->table->total_fields() != fields) {
+    if (result.rows != rows.size() || rows.size() > most || result.table->text_size() != text ||
+        result.table->total_fields() != fields) {
         out.error = "the table's sizes differ";
     }
+    out.rows.insert(out.rows.end(), rows.begin(), rows.end());
+    out.names = result.table->column_names();
+}
+
+inline TableSnapshot table_snapshot(std::string_view input, const TableOptions& options,
+                                    const TableLimits& limits) {
+    Result<ParseResult> result = parse_table(input_bytes(input), options, limits);
+    if (!result) return {result.error().message, {}, {}};
+    TableSnapshot out;
+    add_table(out, *result, result->rows);
     return out;
 }
 
@@ -108,8 +115,9 @@ inline TableSnapshot reference_table(std::string_view input, const TableOptions&
 }
 
 // A file's content from memory.
-class MemoryBytes final : public ByteReader {
-  public:
+struct MemoryBytes final : ByteReader {
+    std::string_view content_;
+    std::size_t position_ = 0;
     explicit MemoryBytes(std::string_view content) : content_(content) {}
     std::optional<Error> fill(std::span<std::uint8_t> out, std::size_t& filled) override {
         filled = std::min(out.size(), content_.size() - position_);
@@ -120,10 +128,6 @@ class MemoryBytes final : public ByteReader {
     Compression compression() const override { return Compression::None; }
     std::uint64_t file_position() const override { return position_; }
     std::uint64_t file_size() const override { return content_.size(); }
-
-  private:
-    std::string_view content_;
-    std::size_t position_ = 0;
 };
 
 // The same parse a piece of at most `piece` records at a time, put together;
@@ -148,12 +152,7 @@ inline TableSnapshot pieces_snapshot(std::string_view input, const TableOptions&
     do {
         auto result = (*stream)->next(piece);
         if (!result) return {result.error().message, {}, {}};
-        if (result->rows != result->table->row_count() || result->rows > piece) {
-            return {"piece size differs", {}, {}};
-        }
-        const TableRows rows = table_rows(*result->table);
-        out.rows.insert(out.rows.end(), rows.begin(), rows.end());
-        out.names = result->table->column_names();
+        add_table(out, *result, piece);
     } while (!(*stream)->finished());
     return out;
 }
@@ -175,11 +174,8 @@ inline std::string table_paths_disagree(std::string_view input, TableOptions opt
             }
         }
     }
-    const TableLimits defaults;
-    const bool default_limits = limits.max_text_bytes == defaults.max_text_bytes &&
-                                limits.max_fields == defaults.max_fields &&
-                                limits.max_row_fields == defaults.max_row_fields &&
-                                limits.max_table_rows == defaults.max_table_rows;
+    const TableLimits defaults;  // four counts, no padding
+    const bool default_limits = std::memcmp(&limits, &defaults, sizeof limits) == 0;
     // The limits hold per piece, so only a parse within the defaults has the
     // same result in pieces; text is decoded, so only UTF-8 reads the same,
     // and a read skips a byte-order mark, so that offsets start after it.
