@@ -7,30 +7,22 @@
 // and the counting chunk size; the rest is the CSV text.
 #include <cstdint>
 #include <cstdlib>
-#include <limits>
+#include <optional>
 #include <span>
 #include <vector>
 
 #include "partition/quote_parity.hpp"
 #include "table/parse_table.hpp"
-#include "table_rows.hpp"
+#include "table_paths.hpp"
 
 namespace {
 
-using brelt::testing::TableRows;
-
-struct Parsed {
-    bool ok = false;
-    TableRows rows;
-};
-
-Parsed parse(std::span<const std::uint8_t> text, const brelt::TableOptions& options) {
-    Parsed out;
+// The rows of a parse, or none when it fails.
+std::optional<brelt::testing::TableRows> parse(std::span<const std::uint8_t> text,
+                                               const brelt::TableOptions& options) {
     auto result = brelt::parse_table(text, options);
-    if (!result) return out;
-    out.ok = true;
-    brelt::testing::append_table_rows(*result->table, out.rows);
-    return out;
+    if (!result) return std::nullopt;
+    return brelt::testing::table_rows(*result->table);
 }
 
 }  // namespace
@@ -47,13 +39,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if ((flags & 64) && options.has_header)
         options.columns = std::vector<std::string>{"a", "b", "a"};
     const std::span<const std::uint8_t> text(data + 2, size - 2);
-    const Parsed whole = parse(text, options);
+    const auto whole = parse(text, options);
 
     // What the first records fix: names, selection, the first record's
     // field count, and where the data begins.
     auto first = brelt::TableStream::open(text, options);
     if (!first) {
-        if (whole.ok) std::abort();
+        if (whole) std::abort();
         return 0;
     }
     auto first_rows = (*first)->next(1);
@@ -74,8 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (cut > starts.back() && cut < text.size()) starts.push_back(cut);
     }
 
-    Parsed pieces{true, {}};
-    for (std::size_t k = 0; k < starts.size() && pieces.ok; ++k) {
+    brelt::testing::TableRows pieces;
+    for (std::size_t k = 0; k < starts.size(); ++k) {
         const std::uint64_t end = k + 1 < starts.size() ? starts[k + 1] : text.size();
         brelt::TableOptions piece = options;
         if (k > 0) {
@@ -85,11 +77,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             piece.mid_file = brelt::TableOptions::MidFileColumns{
                 {(*first)->first_record_fields(), starts[k]}, names, (*first)->selection()};
         }
-        const Parsed part = parse(text.subspan(starts[k], end - starts[k]), piece);
-        pieces.ok = part.ok;
-        pieces.rows.insert(pieces.rows.end(), part.rows.begin(), part.rows.end());
+        const auto part = parse(text.subspan(starts[k], end - starts[k]), piece);
+        if (!part) {
+            if (whole) std::abort();
+            return 0;
+        }
+        pieces.insert(pieces.end(), part->begin(), part->end());
     }
-    if (pieces.ok != whole.ok) std::abort();
-    if (whole.ok && pieces.rows != whole.rows) std::abort();
+    if (!whole || pieces != *whole) std::abort();
     return 0;
 }

@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
@@ -14,11 +13,10 @@ class TempFile {
   public:
     explicit TempFile(std::string_view contents) {
         char pattern[] = "/tmp/brelt-test-XXXXXX";
-        int fd = ::mkstemp(pattern);
+        const int fd = ::mkstemp(pattern);
         path_ = pattern;
-        std::size_t written = 0;
-        while (fd >= 0 && written < contents.size()) {
-            ssize_t n = ::write(fd, contents.data() + written, contents.size() - written);
+        for (std::size_t written = 0; fd >= 0 && written < contents.size();) {
+            const ssize_t n = ::write(fd, contents.data() + written, contents.size() - written);
             if (n <= 0) break;
             written += static_cast<std::size_t>(n);
         }

@@ -1,10 +1,9 @@
-// A deliberately plain CSV reader, one byte at a time over the whole input,
-// that the vector tokenizer is checked against. It states the dialect as
-// directly as possible and is used only by tests and fuzz targets.
+// A deliberately plain CSV reader, one byte at a time, stating the dialect as
+// directly as possible: what the tokenizer is checked against in tests and
+// fuzz targets (tests/python/test_reader_properties.py ports it).
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,72 +22,53 @@ struct ReferenceParse {
 
 inline ReferenceParse reference_parse(std::string_view s, char delimiter, bool strict,
                                       bool has_headers = true) {
-    constexpr char quote = '"';
     ReferenceParse result;
-    std::size_t pos = s.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
-    const std::size_t n = s.size();
+    std::size_t pos = s.starts_with("\xEF\xBB\xBF") ? 3 : 0;
     for (;;) {
         const std::size_t record_start = pos;
-        while (pos < n && (s[pos] == '\n' || s[pos] == '\r'))
-            ++pos;
-        if (pos == n) break;
-        Record record;
-        std::string field;
+        while (pos < s.size() && (s[pos] == '\n' || s[pos] == '\r'))
+            ++pos;  // lines of only CR and LF hold no record
+        if (pos == s.size()) break;
+        Record record(1);
         enum { Unquoted, InQuotes, AfterQuote } state = Unquoted;
         for (bool done = false; !done;) {
-            if (pos == n) {
-                if (!field.empty() && field.back() == '\r') field.pop_back();
-                record.push_back(field);
+            std::string& field = record.back();
+            if (pos == s.size()) {  // the end ends the record, and a CR before it goes
+                if (field.ends_with('\r')) field.pop_back();
                 break;
             }
-            const char c = s[pos];
-            switch (state) {
-                case Unquoted:
-                    if (c == delimiter) {
-                        record.push_back(field);
-                        field.clear();
-                    } else if (c == '\n') {
-                        if (!field.empty() && field.back() == '\r') field.pop_back();
-                        record.push_back(field);
-                        done = true;
-                    } else if (c == quote) {
-                        state = InQuotes;
-                    } else {
-                        field += c;
-                    }
-                    ++pos;
-                    break;
-                case InQuotes:
-                    if (c == quote) {
-                        state = AfterQuote;
-                    } else {
-                        field += c;
-                    }
-                    ++pos;
-                    break;
-                case AfterQuote:
-                    if (c == quote) {
-                        field += quote;
-                        state = InQuotes;
-                        ++pos;
-                    } else if (c == delimiter) {
-                        record.push_back(field);
-                        field.clear();
-                        state = Unquoted;
-                        ++pos;
-                    } else if (c == '\n' || (c == '\r' && pos + 1 < n && s[pos + 1] == '\n')) {
-                        record.push_back(field);
-                        pos += c == '\n' ? 1 : 2;
-                        done = true;
-                    } else {
-                        state = Unquoted;  // read the byte again, unquoted
-                    }
-                    break;
+            const char c = s[pos++];
+            if (state == InQuotes) {
+                if (c == '"')
+                    state = AfterQuote;
+                else
+                    field += c;
+            } else if (state == AfterQuote && c == '"') {
+                field += c;  // a doubled quote
+                state = InQuotes;
+            } else if (c == delimiter) {
+                record.emplace_back();
+                state = Unquoted;
+            } else if (state == AfterQuote) {
+                // A line end right after the closing quote keeps the field's
+                // CR; any other byte is read again, unquoted.
+                const bool crlf = c == '\r' && pos < s.size() && s[pos] == '\n';
+                done = c == '\n' || crlf;
+                if (crlf) ++pos;
+                if (!done) --pos;
+                state = Unquoted;
+            } else if (c == '\n') {
+                if (field.ends_with('\r')) field.pop_back();
+                done = true;
+            } else if (c == '"') {
+                state = InQuotes;  // anywhere in a field
+            } else {
+                field += c;
             }
         }
         if (strict && !result.records.empty() && record.size() != result.records.front().size()) {
-            const std::size_t index = result.records.size() + (has_headers ? 0 : 1);
-            result.error = "CSV error: record " + std::to_string(index) +
+            result.error = "CSV error: record " +
+                           std::to_string(result.records.size() + (has_headers ? 0 : 1)) +
                            " (byte: " + std::to_string(record_start) + "): found record with " +
                            std::to_string(record.size()) + " fields, but the previous record has " +
                            std::to_string(result.records.front().size()) + " fields";
