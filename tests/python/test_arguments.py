@@ -82,17 +82,6 @@ def test_binding_under_both_conventions(path):
     assert PyWriter(file_obj=1, safe=True, quoting=Index(1)) is not None
 
 
-ERROR_TABLE = [ValueError, TypeError, OSError, KeyError, IndexError, AttributeError,
-               MemoryError, RuntimeError, OverflowError, ImportError, brelt.Error, SystemError]
-
-
-def test_error_table_maps_every_kind_with_its_message():
-    for kind, exception in enumerate(ERROR_TABLE):
-        with pytest.raises(exception) as raised:
-            bt.raise_error(kind, "the message")
-        assert type(raised.value) is exception and raised.value.args == ("the message",)
-
-
 def test_cpp_exceptions_never_cross_into_the_interpreter():
     for what, error, message in (("broken invariant", SystemError, "internal error: broken"),
                                  ("bad_alloc", MemoryError, ""),

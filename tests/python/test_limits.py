@@ -46,42 +46,6 @@ def limits():
 
 
 @needs_hook
-@pytest.mark.parametrize("text, limit, at_limit, message", [
-    # Four rows of two fields, 10 bytes of field text in all.
-    ("ab,c\nd,e\nf,gh\ni,j\n", "max_text_bytes", 10,
-     "the text of the fields exceeds 9 bytes, more than a table can hold"),
-    ("ab,c\nd,e\nf,gh\ni,j\n", "max_fields", 8,
-     "more than 7 fields in all, more than a table can hold"),
-    ("ab,c\nd,e\nf,gh\ni,j\n", "max_table_rows", 4, "more than 3 rows, more than a table can hold"),
-    ("ab,c\nd,e\nf,gh\ni,j\n", "max_row_fields", 2,
-     "record 1 has 2 fields, more than the 1 a row can hold"),
-    ("é,日\n", "max_text_bytes", 5,  # counted in UTF-8 bytes
-     "the text of the fields exceeds 4 bytes, more than a table can hold"),
-])
-def test_one_past_each_limit(write_file, limits, text, limit, at_limit, message):
-    limits(**{limit: at_limit})
-    rows = text.count("\n")
-    assert read_both(write_file, text) == [rows, rows]
-    limits(**{limit: at_limit - 1})
-    assert read_both(write_file, text) == ["CSV parse error: " + message] * 2
-
-
-@needs_hook
-def test_the_header_and_skipped_rows_are_not_stored_and_limits_only_go_down(write_file, limits):
-    limits(max_table_rows=1)
-    assert read_csv(write_file("h\n1\n2\n"), skip_rows=1) == [{"h": 2}]
-    limits()
-    limits(max_fields=2**64 - 1, max_row_fields=1)
-    assert read_both(write_file, "a\nb\n") == [2, 2]
-    limits(max_row_fields=None)
-    assert read_both(write_file, "a,b\n") == [1, 1]
-    with pytest.raises(OverflowError):
-        limits(max_fields=-1)
-    with pytest.raises(TypeError, match="max_text_bytes"):
-        limits(max_text_bytes="5")
-
-
-@needs_hook
 def test_more_text_than_a_table_holds_is_read_piece_by_piece(tmp_path, limits):
     path = tmp_path / "long.csv.gz"
     path.write_bytes(gzip.compress(b"a,b\n" + b"1,2\n" * 1_000_000))

@@ -68,13 +68,6 @@ def table_text(records, columns, late_words=None):
     return "\n".join(lines) + "\n", expected
 
 
-@pytest.mark.parametrize("records, columns", [(500, 3), (501, 3), (600, 5), (5000, 4),
-                                              (20000, 1)])
-def test_serial_and_parallel_conversion_give_the_same_values(write_file, records, columns):
-    text, expected = table_text(records, columns)
-    assert read_csv(write_file(text)) == expected
-
-
 def test_pieces_of_a_large_file_do_not_show_in_the_result(write_file):
     """Large files are parsed about 2**18 cells at a time while earlier
     pieces become dicts; the string cache outlives the piece a text was
@@ -94,17 +87,6 @@ def test_pieces_of_a_large_file_do_not_show_in_the_result(write_file):
     line = ",".join(str(k) for k in range(columns)) + "\n"
     rows = read_csv(write_file(",".join(f"h{k}" for k in range(columns)) + "\n" + line * 2000))
     assert len(rows) == 2000 and rows[0] == rows[-1] == {f"h{k}": k for k in range(columns)}
-
-
-@pytest.mark.parametrize("size", [2_097_151, 2_097_152, 2_097_153])
-def test_read_and_mapped_files_agree(write_file, size):
-    head, line = "n,s\n", "7,abcdefgh\n"
-    body = line * ((size - len(head)) // len(line))
-    text = head + body
-    text += "x" * (size - len(text))  # a last record of one field
-    rows = read_csv(write_file(text))
-    assert len(rows) == len(body) // len(line) + 1
-    assert rows[0] == {"n": 7, "s": "abcdefgh"} and rows[-1]["s"] is None
 
 
 def test_keys_and_repeated_texts_are_shared_objects_and_unique_texts_stay_right(write_file):
