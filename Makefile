@@ -124,7 +124,7 @@ fuzz-run-%:
 # The C++ tests and the Python suite with AddressSanitizer and UBSan (part of
 # `make test`). The interpreter is not instrumented, so the runtime is
 # preloaded into it, and leaks are not checked (the interpreter keeps memory
-# until exit by design; tests/python/test_leaks.py measures growth instead).
+# until exit by design; tests/python/test_resources.py measures growth instead).
 # No report of the interpreter's own has needed a suppression so far.
 # libstdc++ is preloaded too, so the sanitizer finds the real __cxa_throw
 # when it starts (the interpreter itself does not link it).

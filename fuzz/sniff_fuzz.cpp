@@ -1,7 +1,7 @@
 // Decoding without a label and sniffing, as sniff_delimiter does: never
 // crashes, decoded text is valid UTF-8, the guess is a candidate, and the
 // sample lines are lines of the text within the limit. (The guess against the
-// rule written out plainly: tests/python/test_sniff_reference.py.)
+// rule written out plainly: tests/python/test_sniff.py.)
 #include <cstdint>
 #include <cstdlib>
 #include <span>

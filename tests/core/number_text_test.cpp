@@ -1,7 +1,7 @@
 // How the writers spell doubles: random ones fit the buffer and read back
 // exactly; the notation switches where the interpreter's repr does. The
 // spelling of doubles and integers as a whole is checked against str()
-// through write_csv in tests/python/test_write_csv.py.
+// through write_csv in tests/python/test_writing.py.
 #include "output/number_text.hpp"
 
 #include <gtest/gtest.h>

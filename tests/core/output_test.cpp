@@ -3,7 +3,7 @@
 // search for special characters at every offset; OutputFile's buffering. The
 // csv layer's dialects (escape characters, doublequote off, multi-byte
 // characters, QUOTE_STRINGS and QUOTE_NOTNULL by type) are checked against
-// the csv module in tests/python/test_csv_writer.py.
+// the csv module in tests/python/test_writing.py.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -74,7 +74,7 @@ TEST(SpecialCharacters, FindsTheByteAtEveryPositionOfEveryLength) {
 
 // Pieces smaller and larger than the buffer, and empty ones, come out in
 // order; open and write errors are checked through write_csv in
-// tests/python/test_write_csv.py.
+// tests/python/test_writing.py.
 TEST(OutputFile, WritesSmallAndLargePiecesInOrder) {
     testing::TempFile file("old contents that must go");
     auto output = OutputFile::create(file.path());

@@ -1,7 +1,7 @@
 // The delimiter guess on texts that show each part of the rule: the lines it
 // judges, quoted candidates, steadiness, ties and the fallback to a comma.
 // (The guess against the rule written out plainly, on random texts:
-// tests/python/test_sniff_reference.py.)
+// tests/python/test_sniff.py.)
 #include "input/sniff.hpp"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 one thread gets; a process forked while other threads use the worker pool
 still reads; calls that wait on a file let other threads run; and a daemon
 thread inside a call when the interpreter exits ends quietly. (writerows
-letting other threads run: test_writer.py.)"""
+letting other threads run: test_writing.py.)"""
 
 import functools
 import io

@@ -1,6 +1,6 @@
 // A deliberately plain CSV reader, one byte at a time, stating the dialect as
 // directly as possible: what the tokenizer is checked against in tests and
-// fuzz targets (tests/python/test_reader_properties.py ports it).
+// fuzz targets.
 #pragma once
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 // A plain serializer of PyWriter's rows and write_csv's fields, for tests and
 // fuzz targets, and the check of the library's against it, byte for byte.
 // That what it writes reads back is checked end to end in
-// tests/python/test_round_trip.py and test_writer.py.
+// tests/python/test_read_csv.py and test_writing.py.
 #pragma once
 
 #include <span>
