@@ -149,9 +149,8 @@ FORK_WHILE_BUSY = """
 """
 
 
-@pytest.mark.skipif("asan" in os.environ.get("LD_PRELOAD", ""),
-                    reason="a fork while other threads allocate can leave the sanitizer's "
-                           "allocator locked in the child (its runtime here has no fork handlers)")
+@pytest.mark.skipif("asan" in os.environ.get("LD_PRELOAD", ""), reason="a fork while threads "
+                    "allocate can leave the sanitizer's allocator locked in the child")
 def test_forked_children_read_while_and_after_the_parent_uses_the_pool():
     assert run_python(FORK_WHILE_BUSY, timeout=240).split() == ["0", "True", "4", "True"]
 
