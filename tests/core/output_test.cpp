@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "output/output_file.hpp"
-#include "output/special_characters.hpp"
+#include "output/quoting_triggers.hpp"
 #include "row_reference.hpp"
 #include "scaled_rounds.hpp"
 #include "temp_file.hpp"

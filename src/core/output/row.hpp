@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "common/result.hpp"
-#include "output/special_characters.hpp"
+#include "output/quoting_triggers.hpp"
 
 namespace brelt {
 

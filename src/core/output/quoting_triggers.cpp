@@ -1,4 +1,4 @@
-#include "output/special_characters.hpp"
+#include "output/quoting_triggers.hpp"
 
 #include <algorithm>
 #include <cstdint>
