@@ -14,15 +14,16 @@ build_dir = build/$(shell $(1) -c "import sys, hashlib; print('cp%d%d-' % sys.ve
 
 BUILD_DIR := $(call build_dir,$(PYTHON))
 SYSTEM_BUILD_DIR := $(call build_dir,$(SYSTEM_PYTHON))
-ASAN_DIR := build/asan
-FUZZ_DIR := build/fuzz
+# One clang build with ASan and UBSan serves the sanitized C++ tests, the
+# sanitized Python run and the fuzz targets (the core is compiled once for all).
+SANITIZED_DIR := build/sanitized
 BENCH_DIR := build/bench
 
 # pytest and hypothesis come from Debian's packages for every interpreter.
 test_path = $(CURDIR):$(1)/python:$(DIST_PACKAGES)
 
 .PHONY: deps build demo test cpp-tests python-tests system-python-tests oracle bench bench-dask \
-	fuzz fuzz-build fuzz-run asan asan-build asan-run format clean
+	fuzz fuzz-run asan asan-run sanitized-build format clean
 
 deps:
 	@scripts/install-deps
@@ -33,20 +34,26 @@ define configure
 	cmake --build $(1) -j $(JOBS)
 endef
 
+# The system interpreter's build links the core archive that $(BUILD_DIR)
+# compiled (configure that one first); with one interpreter they are one build.
+SHARED_CORE := $(if $(filter $(BUILD_DIR),$(SYSTEM_BUILD_DIR)),,$(CURDIR)/$(BUILD_DIR)/libbrelt_core.a)
+configure_system = $(call configure,$(SYSTEM_BUILD_DIR),$(SYSTEM_PYTHON),-DBRELT_BUILD_TESTS=OFF \
+	-DBRELT_PREBUILT_CORE=$(SHARED_CORE))
+
 build: deps
 	$(call configure,$(BUILD_DIR),$(PYTHON),)
 
 demo: build
 	PYTHONPATH=$(CURDIR) $(PYTHON) -m brelt.demo
 
-# `make test`: the four builds one after another, then every check, two at a
+# `make test`: the three builds one after another, then every check, two at a
 # time (-j $(JOBS)), each check's output printed whole when it ends. The
 # property tests run the "quick" profile of tests/python/conftest.py;
 # BRELT_HYPOTHESIS=thorough runs each with the examples it asks for.
 test: deps
 	$(call configure,$(BUILD_DIR),$(PYTHON),-DBRELT_BUILD_TESTS=ON)
-	$(call configure,$(SYSTEM_BUILD_DIR),$(SYSTEM_PYTHON),-DBRELT_BUILD_TESTS=OFF)
-	$(MAKE) --no-print-directory asan-build fuzz-build
+	$(configure_system)
+	$(MAKE) --no-print-directory sanitized-build
 	$(MAKE) --no-print-directory -j $(JOBS) --output-sync=target \
 	  asan-run python-tests system-python-tests cpp-tests fuzz-run FUZZ_SECONDS=$(FUZZ_SMOKE_SECONDS)
 
@@ -64,8 +71,10 @@ python-tests:
 	$(call pytest,$(PYTHON),$(BUILD_DIR),tests/python)
 	$(call pytest,$(PYTHON),$(BUILD_DIR),tests/compat)
 
+# The pip install check (test_package.py) links the same core archive.
 system-python-tests:
-	$(call pytest,$(SYSTEM_PYTHON),$(SYSTEM_BUILD_DIR),tests/python)
+	CMAKE_ARGS=-DBRELT_PREBUILT_CORE=$(SHARED_CORE) \
+	  $(call pytest,$(SYSTEM_PYTHON),$(SYSTEM_BUILD_DIR),tests/python)
 	$(call pytest,$(SYSTEM_PYTHON),$(SYSTEM_BUILD_DIR),tests/compat)
 
 # The decoders against the text-encoding oracle, installing it first (npm).
@@ -81,7 +90,7 @@ bench: deps
 	@scripts/install-deps --bench
 	$(call configure,$(BENCH_DIR),$(PYTHON),-DBRELT_BUILD_TESTS=OFF -DBRELT_BUILD_BENCH=ON)
 	$(call configure,$(BUILD_DIR),$(PYTHON),)
-	$(call configure,$(SYSTEM_BUILD_DIR),$(SYSTEM_PYTHON),-DBRELT_BUILD_TESTS=OFF)
+	$(configure_system)
 	$(BENCH_DIR)/brelt_core_benchmarks --benchmark_min_time=0.5
 	$(BENCH_DIR)/brelt_table_memory
 	PYTHONPATH=$(call test_path,$(SYSTEM_BUILD_DIR)) $(SYSTEM_PYTHON) bench/run.py $(BENCH_ARGS)
@@ -94,32 +103,37 @@ bench: deps
 # brelt.dask against Dask's own reader on a 1 GB file, on a two-process
 # cluster (the system interpreter has Dask); takes minutes.
 bench-dask: deps
-	$(call configure,$(SYSTEM_BUILD_DIR),$(SYSTEM_PYTHON),-DBRELT_BUILD_TESTS=OFF)
+	$(call configure,$(BUILD_DIR),$(PYTHON),)
+	$(configure_system)
 	PYTHONPATH=$(call test_path,$(SYSTEM_BUILD_DIR)) $(SYSTEM_PYTHON) bench/dask_partitions.py
 
 # Short runs of every fuzz target on a scratch copy of its seed corpus.
 FUZZ_TARGETS := $(patsubst fuzz/%_fuzz.cpp,%,$(wildcard fuzz/*_fuzz.cpp))
 fuzz: deps
-	$(MAKE) --no-print-directory fuzz-build
+	$(MAKE) --no-print-directory sanitized-build
 	$(MAKE) --no-print-directory fuzz-run
-
-fuzz-build:
-	CXX=clang++ cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-	  -DBRELT_BUILD_EXTENSION=OFF -DBRELT_BUILD_TESTS=OFF -DBRELT_BUILD_FUZZ=ON >/dev/null
-	cmake --build $(FUZZ_DIR) -j $(JOBS)
 
 # One target per fuzz target, so that `make -j` runs them side by side.
 fuzz-run: $(addprefix fuzz-run-,$(FUZZ_TARGETS))
 fuzz-run-%:
-	@name=$*; target=$(FUZZ_DIR)/fuzz_$$name; corpus=$(FUZZ_DIR)/corpus/$$name; \
-	  log=$(FUZZ_DIR)/$$name.log; \
+	@name=$*; target=$(SANITIZED_DIR)/fuzz_$$name; corpus=$(SANITIZED_DIR)/corpus/$$name; \
+	  log=$(SANITIZED_DIR)/$$name.log; \
 	  mkdir -p $$corpus; cp -r fuzz/corpus/$$name/. $$corpus/ 2>/dev/null; \
 	  if $$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
-	       -artifact_prefix=$(FUZZ_DIR)/ $$corpus >$$log 2>&1; then \
+	       -artifact_prefix=$(SANITIZED_DIR)/ $$corpus >$$log 2>&1; then \
 	    echo "fuzz $$name: $$(grep -o 'number_of_executed_units: [0-9]*' $$log | grep -o '[0-9]*') runs, no failure"; \
 	  else \
 	    tail -n 40 $$log; echo "fuzz $$name: FAILED (log: $$log)"; exit 1; \
 	  fi
+
+# The sanitized build: clang (libFuzzer needs it) with ASan and UBSan, the
+# core instrumented for the fuzzers' coverage as well. Debug keeps the
+# assertions; -O1 keeps the sanitized run quick, line tables its reports readable.
+sanitized-build:
+	CXX=clang++ $(call configure,$(SANITIZED_DIR),$(PYTHON),-DCMAKE_BUILD_TYPE=Debug \
+	  "-DCMAKE_CXX_FLAGS_DEBUG=-O1 -gline-tables-only" -DBRELT_BUILD_TESTS=ON -DBRELT_BUILD_FUZZ=ON \
+	  -DBRELT_PACKAGE_DIR=$(CURDIR)/$(SANITIZED_DIR)/package/brelt)
+	cp brelt/*.py $(SANITIZED_DIR)/package/brelt/
 
 # The C++ tests and the Python suite with AddressSanitizer and UBSan (part of
 # `make test`). The interpreter is not instrumented, so the runtime is
@@ -129,28 +143,23 @@ fuzz-run-%:
 # libstdc++ is preloaded too, so the sanitizer finds the real __cxa_throw
 # when it starts (the interpreter itself does not link it).
 # The random and exhaustive C++ tests cover less here (scaled_rounds.hpp).
-# These Python files are left to the plain runs: memory growth means nothing
-# with the sanitizer's allocator, the pip build and the Dask cluster are not
-# our native code, and the stubs, the demo and the documentation's examples
-# make calls the other tests make.
-ASAN_RUNTIME = $(shell $(CXX) -print-file-name=libasan.so) $(shell $(CXX) -print-file-name=libstdc++.so)
+ASAN_RUNTIME = $(shell clang++ -print-file-name=libclang_rt.asan-$(shell uname -m).so) \
+	$(shell clang++ -print-file-name=libstdc++.so)
 # The sanitized run covers every test that drives the C++ code, with the
-# property tests' "smoke" examples (tests/python/conftest.py); the package,
-# resource and Dask checks test no C++ path the others miss.
+# property tests' "smoke" examples (tests/python/conftest.py). Left to the
+# plain runs: memory growth means nothing with the sanitizer's allocator, and
+# the package (pip build, stubs, demo, documented examples) and Dask checks
+# test no C++ path the others miss.
 ASAN_SKIPPED_FILES := test_resources test_package test_dask
 asan: deps
-	$(MAKE) --no-print-directory asan-build
+	$(MAKE) --no-print-directory sanitized-build
 	$(MAKE) --no-print-directory asan-run
 
-asan-build:
-	$(call configure,$(ASAN_DIR),$(PYTHON),-DCMAKE_BUILD_TYPE=Debug -DBRELT_SANITIZE=ON -DBRELT_BUILD_TESTS=ON -DBRELT_PACKAGE_DIR=$(CURDIR)/$(ASAN_DIR)/package/brelt)
-	cp brelt/*.py $(ASAN_DIR)/package/brelt/
-
 asan-run:
-	ctest --test-dir $(ASAN_DIR) --output-on-failure --no-tests=error -j $(JOBS)
+	ctest --test-dir $(SANITIZED_DIR) --output-on-failure --no-tests=error -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  LD_PRELOAD="$(ASAN_RUNTIME)" PYTHONMALLOC=malloc BRELT_HYPOTHESIS=smoke \
-	  PYTHONPATH=$(CURDIR)/$(ASAN_DIR)/package:$(ASAN_DIR)/python:$(DIST_PACKAGES) \
+	  PYTHONPATH=$(CURDIR)/$(SANITIZED_DIR)/package:$(SANITIZED_DIR)/python:$(DIST_PACKAGES) \
 	  $(PYTHON) -P -m pytest -q -p no:cacheprovider -n $(JOBS) \
 	  $(foreach file,$(ASAN_SKIPPED_FILES),--ignore=tests/python/$(file).py) tests/python tests/compat
 

@@ -2,6 +2,7 @@
 
 import os
 import pathlib
+import shlex
 import subprocess
 import sys
 
@@ -22,6 +23,8 @@ class CMakeBuild(build_ext):
             f"-DBRELT_PACKAGE_DIR={package_dir}",
             "-DBRELT_BUILD_TESTS=OFF",
             "-DBRELT_BUILD_TESTING_MODULE=OFF",
+            # Extra settings, as other CMake-driven packages take them.
+            *shlex.split(os.environ.get("CMAKE_ARGS", "")),
         ]
         subprocess.run(configure, check=True)
         jobs = str(os.cpu_count() or 1)

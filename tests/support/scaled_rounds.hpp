@@ -5,7 +5,13 @@
 
 namespace brelt::testing {
 
-#if defined(__SANITIZE_ADDRESS__)
+// gcc says __SANITIZE_ADDRESS__, clang __has_feature(address_sanitizer).
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define BRELT_TESTS_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(BRELT_TESTS_SANITIZED)
 inline constexpr bool kSanitized = true;
 #else
 inline constexpr bool kSanitized = false;
