@@ -84,7 +84,7 @@ def sources(text):
             lambda: iter(text.split("\n"))]
 
 
-@settings(max_examples=400, deadline=None)
+@settings(max_examples=400)
 @given(TEXT, SETTINGS, st.integers(1, 9))
 def test_reader_reads_as_the_csv_module_reads(text, options, size):
     if not accepted(options):  # refused with the csv module's exception
@@ -101,7 +101,7 @@ def test_reader_reads_as_the_csv_module_reads(text, options, size):
 FIELD_NAMES = st.sampled_from([None, ["a", "b"], ["x", "x", "y", "z"], []])
 
 
-@settings(max_examples=150, deadline=None)
+@settings(max_examples=150)
 @given(TEXT, SETTINGS, FIELD_NAMES, st.booleans(), st.integers(1, 9))
 def test_dict_reader_reads_as_the_csv_module_reads(text, options, fieldnames, as_iterator, size):
     assume(accepted(options, "excel"))
@@ -116,7 +116,7 @@ def test_dict_reader_reads_as_the_csv_module_reads(text, options, fieldnames, as
             assert ours.fieldnames == theirs.fieldnames
 
 
-@settings(max_examples=60, deadline=None)
+@settings(max_examples=60)
 @given(FILE_TEXT, st.sampled_from(["", None, "\n", "\r"]), st.integers(1, 9), st.booleans())
 def test_text_files_read_as_the_csv_module_reads_them(text, newline, size, header_first):
     """Real files, whose UTF-8 buffer the reader may read directly, in every
@@ -157,7 +157,7 @@ class Lines:
 ITEMS = st.lists(st.one_of(TEXT, st.just(b"bytes"), st.just(7), st.builds(Boom)), max_size=8)
 
 
-@settings(max_examples=150, deadline=None)
+@settings(max_examples=150)
 @given(ITEMS, SETTINGS)
 def test_hostile_lines_give_the_csv_module_errors_and_the_reader_goes_on(items, options):
     assume(accepted(options))

@@ -95,7 +95,7 @@ def csv_files(draw):
     return data, options
 
 
-@settings(max_examples=150, deadline=None)
+@settings(max_examples=150)
 @given(csv_files(), st.integers(1, 12), st.sampled_from(["", *COMPRESS]), st.integers(0, 400))
 def test_batches_and_compressed_reads_are_read_csv(tmp_path_factory, file, batch_rows,
                                                    extension, cut):

@@ -13,7 +13,7 @@ import os
 import pickle
 
 import pytest
-from hypothesis import HealthCheck, given, settings, strategies as st
+from hypothesis import given, settings, strategies as st
 
 import brelt
 from brelt._core import (PyReader, PyWriter, Row, RowIterator, Writer, iter_csv, read_csv,
@@ -22,8 +22,7 @@ from hostile_values import (Arena, Boom, Calls, HostileDict, HostileStr, Index, 
                             collect_containers, values)
 
 # BRELT_HOSTILE_EXAMPLES runs longer sessions than make test's.
-EXAMPLES = settings(max_examples=int(os.environ.get("BRELT_HOSTILE_EXAMPLES", "40")),
-                    suppress_health_check=[HealthCheck.too_slow, HealthCheck.data_too_large])
+EXAMPLES = settings(max_examples=int(os.environ.get("BRELT_HOSTILE_EXAMPLES", "40")))
 
 
 @pytest.fixture(scope="module", autouse=True)

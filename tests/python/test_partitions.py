@@ -11,7 +11,7 @@ import subprocess
 import sys
 
 import pytest
-from hypothesis import HealthCheck, given, settings
+from hypothesis import given, settings
 from hypothesis import strategies as st
 
 import brelt
@@ -54,7 +54,7 @@ def read_all(plan):
     return [row for k in range(len(plan)) for row in plan.read(k)]
 
 
-@settings(max_examples=40, deadline=None, suppress_health_check=[HealthCheck.too_slow])
+@settings(max_examples=40)
 @given(contents=csv_bytes, options=options)
 def test_partitions_put_together_are_the_whole_read(tmp_path_factory, contents, options):
     path = tmp_path_factory.mktemp("plan") / "input.csv"

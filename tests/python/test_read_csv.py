@@ -24,7 +24,7 @@ WHITE_SPACE = "".join(set("\t\n\v\f\r \x85\xa0\u1680\u2028\u2029\u202f\u205f\u30
 cell = st.text(alphabet=st.sampled_from(list('ab,"\n\r é日\u00a0\u3000\x1c\u200b')), max_size=8)
 
 
-@settings(max_examples=150, deadline=None)
+@settings(max_examples=150)
 @given(st.data())
 def test_what_the_csv_module_writes_reads_back_trimmed(tmp_path_factory, data):
     width = data.draw(st.integers(1, 5))

@@ -65,7 +65,7 @@ def tables(draw, ragged=False):
     return text, rows, error, delimiter
 
 
-@settings(max_examples=300, deadline=None)
+@settings(max_examples=300)
 @given(tables(), st.lists(st.sampled_from(["a", "b", "é", ""]), max_size=4), st.data())
 def test_cursor_batches_and_snapshots_read_the_records_written(table, names, data):
     text, rows, _, delimiter = table
@@ -87,7 +87,7 @@ def test_cursor_batches_and_snapshots_read_the_records_written(table, names, dat
     assert all_rows(reader) == rows[stepped + batch:] and reader.line_num == len(rows)
 
 
-@settings(max_examples=200, deadline=None)
+@settings(max_examples=200)
 @given(tables(ragged=True))
 def test_strict_fails_at_the_first_record_of_another_width(table):
     text, rows, error, delimiter = table

@@ -58,7 +58,7 @@ TEXTS = st.one_of(
     st.lists(st.text(alphabet=st.sampled_from('a",;|:'), max_size=6), max_size=5).map("\n".join))
 
 
-@settings(max_examples=400, deadline=None)
+@settings(max_examples=400)
 @given(TEXTS)
 @example("a,,;\n;")  # ";" is steadier; "," is ahead only if steadiness counted less
 def test_the_guess_is_the_reference_s_for_a_file_and_for_text(tmp_path_factory, text):
