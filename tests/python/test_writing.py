@@ -18,6 +18,7 @@ from hypothesis import assume, given, settings, strategies as st
 
 import brelt
 from brelt import PyWriter, write_csv
+from hostile_values import Recording
 
 QUOTINGS = [csv.QUOTE_MINIMAL, csv.QUOTE_ALL, csv.QUOTE_NONNUMERIC, csv.QUOTE_NONE]
 if sys.version_info >= (3, 12):
@@ -42,19 +43,6 @@ class Text(str):
 
     def __str__(self):
         return "its str()"
-
-
-class File:
-    """Records each write() call, or raises `fails` instead."""
-
-    def __init__(self, fails=None):
-        self.calls, self.fails = [], fails
-
-    def write(self, text):
-        if self.fails is not None:
-            raise self.fails
-        self.calls.append(text)
-        return len(text)
 
 
 # Text rich in what the dialects single out (\u039a shares its first UTF-8
@@ -155,7 +143,7 @@ def test_dict_writer_writes_what_the_csv_module_writes(names_and_dicts, options,
 
 
 def test_writer_arguments_and_large_batches():
-    target = File()
+    target = Recording()
     brelt.writer(target, safe=True).writerow(["=SUM(A1)", "-5", "a=b", -5])
     assert target.calls == ["'=SUM(A1),'-5,a=b,'-5\r\n"]
     for bad, message in ((lambda: brelt.writer(target, safe=1), "safe"),
@@ -163,7 +151,7 @@ def test_writer_arguments_and_large_batches():
         with pytest.raises(TypeError, match=message):
             bad()
     # Large outputs go out in pieces, the rows before a failure complete.
-    rows, theirs, target = [["x" * 1000]] * 600 + [[Shown(None)]], io.StringIO(), File()
+    rows, theirs, target = [["x" * 1000]] * 600 + [[Shown(None)]], io.StringIO(), Recording()
     for module, out in ((brelt, target), (csv, theirs)):
         with pytest.raises(LookupError):
             module.writer(out).writerows(rows)
@@ -189,7 +177,7 @@ def test_pywriter_writes_what_the_csv_module_writes_for_the_same_texts(
     lines = [outcome(lambda row=row: csv_line([pywriter_text(v, safe) for v in row], **dialect))
              for row in rows]
     errors = [line[0] if isinstance(line, tuple) else None for line in lines]
-    one, batch = File(), File()
+    one, batch = Recording(), Recording()
     writer = PyWriter(one, safe=safe, **dialect)
     got = [outcome(lambda row=row: writer.writerow(row)) for row in rows]
     assert [result and result[0] for result in got] == errors
@@ -218,7 +206,7 @@ def test_pywriter_writes_what_the_csv_module_writes_for_the_same_texts(
     ({"lineterminator": ""}, [], None),  # no bytes, no call
 ])
 def test_pywriter_rules_of_its_own(arguments, row, expected):
-    f = File()
+    f = Recording()
     PyWriter(f, **arguments).writerow(row)
     PyWriter(f, **arguments).writerows([row, row])
     assert f.calls == ([expected, expected * 2] if expected else [])
@@ -232,11 +220,11 @@ def test_pywriter_rules_of_its_own(arguments, row, expected):
 ])
 def test_pywriter_bad_settings(arguments, error):
     with pytest.raises(error, match=next(iter(arguments)) if error is TypeError else "range"):
-        PyWriter(File(), **arguments)
+        PyWriter(Recording(), **arguments)
 
 
 def test_pywriter_keeps_the_text_a_failed_write_was_given():
-    f = File(fails=OSError("disk"))
+    f = Recording(fails=OSError("disk"))
     writer = PyWriter(f)
     with pytest.raises(OSError):
         writer.writerow(["pending"])
@@ -264,7 +252,7 @@ def test_pywriter_keeps_the_text_a_failed_write_was_given():
 
 
 def test_pywriter_rows_that_fail_write_nothing():
-    f = File()
+    f = Recording()
     writer = PyWriter(f)
     for bad in (5, (x for x in "ab"), {"a": 1}, None):
         for call in (lambda: writer.writerow(bad), lambda: writer.writerows([["a"], bad])):
@@ -284,7 +272,7 @@ def test_pywriter_rows_that_fail_write_nothing():
 
 def test_pywriter_writerows_lets_other_threads_run():
     rows = [["field,%d" % i, "x" * 50] for i in range(100_000)]
-    f = File()
+    f = Recording()
     writer = PyWriter(f)
     refusals = []
     worker = threading.Thread(target=writer.writerows, args=(rows,))
