@@ -15,6 +15,7 @@
 #include "exports.hpp"
 #include "input/utf8_encode.hpp"
 #include "support/arguments.hpp"
+#include "support/attribute.hpp"
 #include "support/errors.hpp"
 #include "support/use_flag.hpp"
 
@@ -53,7 +54,7 @@ std::optional<dialect::DialectChar> dialect_char(PyObject* value, const char* na
 
 std::optional<dialect::DialectChar> dialect_char_attribute(PyObject* dialect, const char* name,
                                                            Py_UCS4* code) {
-    OwnedRef value = OwnedRef::steal(PyObject_GetAttrString(dialect, name));
+    OwnedRef value = attribute(dialect, name);
     if (!value) return std::nullopt;
     auto c = dialect_char(value.get(), name);
     if (c && code != nullptr && value.get() != Py_None) *code = PyUnicode_READ_CHAR(value.get(), 0);
@@ -61,7 +62,7 @@ std::optional<dialect::DialectChar> dialect_char_attribute(PyObject* dialect, co
 }
 
 std::optional<bool> flag_attribute(PyObject* dialect, const char* name) {
-    OwnedRef value = OwnedRef::steal(PyObject_GetAttrString(dialect, name));
+    OwnedRef value = attribute(dialect, name);
     if (!value) return std::nullopt;
     const int truth = PyObject_IsTrue(value.get());
     if (truth < 0) return std::nullopt;
@@ -83,7 +84,7 @@ bool read_dialect(PyObject* dialect, dialect::DialectOptions& options, RowConver
         doublequote ? flag_attribute(dialect, "skipinitialspace") : std::nullopt;
     auto strict = skipinitialspace ? flag_attribute(dialect, "strict") : std::nullopt;
     if (!strict) return false;
-    OwnedRef quoting_value = OwnedRef::steal(PyObject_GetAttrString(dialect, "quoting"));
+    OwnedRef quoting_value = attribute(dialect, "quoting");
     const long quoting = quoting_value ? PyLong_AsLong(quoting_value.get()) : -1;
     if (quoting == -1 && PyErr_Occurred()) return false;
     if (quoting < 0 || quoting > 5) {

@@ -1,5 +1,6 @@
 #include "read_schema.hpp"
 
+#include "support/attribute.hpp"
 #include "support/errors.hpp"
 #include "support/owned_ref.hpp"
 #include "support/text.hpp"
@@ -17,7 +18,7 @@ std::optional<std::string> utf8_of(PyObject* text) {
 // The type name a schema value stands for: its __name__ when it has one, else
 // the value itself, which must then be a str.
 std::optional<std::string> type_name_of(PyObject* value, const char* function) {
-    OwnedRef name = OwnedRef::steal(PyObject_GetAttrString(value, "__name__"));
+    OwnedRef name = attribute(value, "__name__");
     if (name) {
         if (!PyUnicode_Check(name.get())) {
             PyErr_Format(PyExc_TypeError,
