@@ -23,6 +23,7 @@ class CMakeBuild(build_ext):
             f"-DBRELT_PACKAGE_DIR={package_dir}",
             "-DBRELT_BUILD_TESTS=OFF",
             "-DBRELT_BUILD_TESTING_MODULE=OFF",
+            "-DBRELT_PREBUILT_CORE=",  # compiled here unless CMAKE_ARGS names one
             # Extra settings, as other CMake-driven packages take them.
             *shlex.split(os.environ.get("CMAKE_ARGS", "")),
         ]
