@@ -23,10 +23,10 @@ import brelt
 import brelt._reader
 from hostile_values import Boom
 
-SPECIAL = st.sampled_from(',;"\'\\ \t\r\n\0éx€|')
-TEXT = st.text(st.one_of(SPECIAL, st.characters()), max_size=40)
+SINGLED_OUT = st.sampled_from(',;"\'\\ \t\r\n\0éx€|')
+TEXT = st.text(st.one_of(SINGLED_OUT, st.characters()), max_size=40)
 # What a UTF-8 file can hold: no lone surrogates.
-FILE_TEXT = st.text(st.one_of(SPECIAL, st.characters(blacklist_categories=("Cs",))), max_size=40)
+FILE_TEXT = st.text(st.one_of(SINGLED_OUT, st.characters(blacklist_categories=("Cs",))), max_size=40)
 CHARACTERS = [",", ";", "\t", " ", '"', "'", "\\", "é", "€", "|", "\0"]
 QUOTINGS = [csv.QUOTE_MINIMAL, csv.QUOTE_ALL, csv.QUOTE_NONNUMERIC, csv.QUOTE_NONE]
 if sys.version_info >= (3, 12):
