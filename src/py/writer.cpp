@@ -13,6 +13,7 @@
 #include "field_text.hpp"
 #include "output/row.hpp"
 #include "support/arguments.hpp"
+#include "support/attribute.hpp"
 #include "support/errors.hpp"
 #include "support/owned_ref.hpp"
 #include "support/use_flag.hpp"
@@ -232,16 +233,9 @@ constexpr const char* kSettingNames[] = {"delimiter",      "quotechar",   "escap
                                          "lineterminator", "doublequote", "skipinitialspace",
                                          "quoting"};
 
-// The dialect's attribute for `setting`, looked up by a name made once (an
-// interned str, which the interpreter's attribute lookups expect).
+// The dialect's attribute for `setting`.
 OwnedRef setting_value(PyObject* dialect, Setting setting) {
-    static PyObject* names[static_cast<std::size_t>(Setting::Count)] = {};
-    PyObject*& name = names[static_cast<std::size_t>(setting)];
-    if (name == nullptr) {
-        name = PyUnicode_InternFromString(kSettingNames[static_cast<std::size_t>(setting)]);
-        if (name == nullptr) return OwnedRef();
-    }
-    return OwnedRef::steal(PyObject_GetAttr(dialect, name));
+    return attribute(dialect, kSettingNames[static_cast<std::size_t>(setting)]);
 }
 
 // A text setting as UTF-8 (lone surrogates passed); "" for None where
